@@ -1,0 +1,1 @@
+# Installation and packaging are added with the install work.

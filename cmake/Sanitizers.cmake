@@ -1,0 +1,8 @@
+# VELKORA_SANITIZE applies to every target of the build (ours and tests).
+if(VELKORA_SANITIZE)
+  add_compile_options(-fsanitize=${VELKORA_SANITIZE} -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=${VELKORA_SANITIZE})
+  if(VELKORA_SANITIZE MATCHES "undefined")
+    add_compile_options(-fno-sanitize-recover=undefined)
+  endif()
+endif()

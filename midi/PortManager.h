@@ -1,0 +1,38 @@
+// The MIDI port manager: the one RtMidi input and the one output object that
+// exist while the plug-in is started, and the port open on each. No operation
+// lets a library error escape; a failed call only leaves its flag clear.
+// Invariant: inport_flag == 1 only while in_flag == 1 and a port of midiin is
+// open (likewise for output). Each side is guarded by its own lock, so a
+// receive on the input side never blocks a send on the output side.
+#ifndef VELKORA_MIDI_PORTMANAGER_H
+#define VELKORA_MIDI_PORTMANAGER_H
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "RtMidi.h"
+
+extern std::unique_ptr<RtMidiIn> midiin;
+extern std::unique_ptr<RtMidiOut> midiout;
+extern int32_t in_flag;
+extern int32_t out_flag;
+extern int32_t inport_flag;
+extern int32_t outport_flag;
+extern long inport_number;
+extern long outport_number;
+
+// Held by every caller that touches one side's state or object.
+extern std::recursive_mutex midiin_lock;
+extern std::recursive_mutex midiout_lock;
+
+void Init_MIDIIn();
+void Init_MIDIOut();
+void Delete_MIDIIn();
+void Delete_MIDIOut();
+bool Open_InPort(long n);
+bool Open_OutPort(long n);
+bool Set_InPort(long n);
+bool Set_OutPort(long n);
+
+#endif

@@ -1,0 +1,41 @@
+// The plug-in shell: entry point, lifecycle, registration of the fourteen
+// external functions and loading of the string table. The host owns the call
+// structure; gFMX_ExternCallPtr only borrows the most recent one.
+#ifndef VELKORA_PLUGIN_FMPLUGIN_H
+#define VELKORA_PLUGIN_FMPLUGIN_H
+
+#include "FMXClient.h"
+
+#if defined(_WIN32)
+#define VELKORA_EXPORT extern "C" __declspec(dllexport)
+#else
+#define VELKORA_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+// The plug-in id, shared by the options string and every registration.
+#define VELKORA_PLUGIN_ID 'V', 'L', 'K', 'R'
+
+extern FMX_ExternCallPtr gFMX_ExternCallPtr;
+
+VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb);
+
+// FMTemplate
+FMX_IntPtr GetPluginBundle();
+bool RegisterExternalFunctions();
+void UnRegisterExternalFunctions();
+
+// FMUtils
+void ReadString(fmx::unichar16* buffer, fmx::uint32 capacity, fmx::uint32 id);
+unsigned long Sub_OSXLoadString(unsigned long id, fmx::unichar16* buffer, unsigned long capacity);
+fmx::errcode RegisterExternalFunction(fmx::uint16 id, fmx::int16 minimum, fmx::int16 maximum, fmx::uint32 flags,
+                                      fmx::ExtPluginType function);
+fmx::errcode UnRegisterExternalFunction(fmx::uint16 id);
+
+// FMPluginHandlers
+bool Startup();
+void Shutdown();
+
+// FMPluginVersion
+fmx::errcode Velkora_Version(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
+
+#endif

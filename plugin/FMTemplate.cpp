@@ -1,0 +1,124 @@
+#include <cstring>
+
+#include "FMPlugin.h"
+#include "Functions.h"
+#include "MidiFunctions.h"
+
+FMX_ExternCallPtr gFMX_ExternCallPtr = nullptr;
+
+namespace {
+
+// Host registration flags: may run on FileMaker Server, shown in every dialog.
+const fmx::uint32 kFunctionFlags = fmx::ExprEnv::kMayEvaluateOnServer | fmx::ExprEnv::kDisplayInAllDialogs;
+const fmx::int16 kNoLimit = -1;
+
+struct FunctionRow {
+    fmx::uint16 id;
+    fmx::int16 minimum;
+    fmx::int16 maximum;
+    fmx::ExtPluginType function;
+};
+
+// Function n's name and prototype are string 100 + n of the string table.
+const FunctionRow kFunctions[] = {
+    {1, 0, 1, Velkora_Version},      {2, 2, 2, Velkora_MIDISend},     {3, 1, 1, Velkora_PortCount},
+    {4, 2, 2, Velkora_PortName},     {5, 1, 3, Velkora_MIDIReceive},  {6, 1, 1, Velkora_Checksum},
+    {7, 2, 2, Velkora_SysexWrite},   {8, 0, kNoLimit, Velkora_SysexRead},
+    {9, 1, 1, Velkora_NumToBin},     {10, 1, 1, Velkora_BinToNum},    {11, 1, 1, Velkora_NumToHex},
+    {12, 1, 1, Velkora_HexToNum},    {13, 2, 2, Velkora_BytesToValue}, {14, 3, 3, Velkora_ValueToBytes},
+};
+const int kFunctionCount = sizeof kFunctions / sizeof kFunctions[0];
+
+const fmx::int64 kAnswerStarted = kCurrentExtnVersion;  // 55
+const fmx::int64 kAnswerWrongVersion = -1;
+const fmx::int64 kAnswerFailed = -2;
+
+fmx::int64 Init(fmx::uint16 interfaceVersion) {
+    if (interfaceVersion < 50 || interfaceVersion > 255) return kAnswerWrongVersion;
+    if (!Startup()) return kAnswerFailed;
+    if (RegisterExternalFunctions()) return kAnswerStarted;
+    Shutdown();
+    return kAnswerFailed;
+}
+
+void AnswerStringRequest(FMX_ExternCallPtr pb) {
+    fmx::unichar16* buffer = reinterpret_cast<fmx::unichar16*>(pb->result);
+    fmx::uint32 capacity = static_cast<fmx::uint32>(pb->parm3);
+    if (buffer == nullptr) return;
+    switch (pb->parm1) {
+        case kFMXT_NameStr: ReadString(buffer, capacity, 1); break;
+        case kFMXT_AppConfigStr: ReadString(buffer, capacity, 2); break;
+        case kFMXT_OptionsStr: {
+            // The options string needs 12 units with its NUL; a smaller buffer
+            // gets what fits rather than a write past its end.
+            static const char kOptions[] = "VLKR1nnYnnn";
+            if (capacity == 0) break;
+            fmx::uint32 n = static_cast<fmx::uint32>(std::strlen(kOptions));
+            if (n > capacity - 1) n = capacity - 1;
+            for (fmx::uint32 i = 0; i < n; ++i) buffer[i] = static_cast<fmx::unichar16>(kOptions[i]);
+            buffer[n] = 0;
+            break;
+        }
+        default: break;
+    }
+}
+
+}  // namespace
+
+// The host calls this on its own thread for every lifecycle message; results go
+// into the call structure. Nothing may unwind into the host: a host failure
+// raised during Init is answered as a failed start, elsewhere it is dropped.
+VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
+    gFMX_ExternCallPtr = pb;
+    try {
+        switch (pb->whichCall) {
+            case kFMXT_Init: pb->result = static_cast<FMX_IntPtr>(Init(pb->extnVersion)); break;
+            case kFMXT_Shutdown:
+                UnRegisterExternalFunctions();
+                Shutdown();
+                break;
+            case kFMXT_GetString: AnswerStringRequest(pb); break;
+            default: break;
+        }
+    } catch (...) {
+        if (pb->whichCall == kFMXT_Init) {
+            Shutdown();
+            pb->result = static_cast<FMX_IntPtr>(kAnswerFailed);
+        }
+    }
+}
+
+FMX_IntPtr GetPluginBundle() { return gFMX_ExternCallPtr ? gFMX_ExternCallPtr->instanceID : 0; }
+
+bool RegisterExternalFunctions() {
+    for (int k = 0; k < kFunctionCount; ++k) {
+        const FunctionRow& row = kFunctions[k];
+        fmx::errcode code;
+        try {
+            code = RegisterExternalFunction(row.id, row.minimum, row.maximum, kFunctionFlags, row.function);
+        } catch (...) {
+            code = -1;  // a host failure here is a refusal: roll back the same way
+        }
+        if (code != 0) {
+            for (int j = k - 1; j >= 0; --j) {
+                try {
+                    UnRegisterExternalFunction(kFunctions[j].id);
+                } catch (...) {
+                }
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+void UnRegisterExternalFunctions() {
+    fmx::QuadCharAutoPtr pluginId(VELKORA_PLUGIN_ID);
+    for (int k = kFunctionCount - 1; k >= 0; --k) {
+        try {
+            fmx::ExprEnv::UnRegisterExternalFunction(*pluginId, static_cast<fmx::int16>(kFunctions[k].id));
+        } catch (...) {
+            // One failed removal must not keep the others registered.
+        }
+    }
+}

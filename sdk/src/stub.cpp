@@ -1,0 +1,1 @@
+void velkora_sdk_stub() {}

@@ -1,0 +1,16 @@
+# cmake -DMODULE=path -P CheckExports.cmake: fails unless the dynamic symbol
+# table defines exactly FMExternCallProc.
+execute_process(COMMAND nm -D --defined-only ${MODULE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${out}")
+set(names "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
+  list(APPEND names "${name}")
+endforeach()
+if(NOT names STREQUAL "FMExternCallProc")
+  message(FATAL_ERROR "exported symbols: ${names}")
+endif()
+message(STATUS "only FMExternCallProc is exported")

@@ -1,0 +1,28 @@
+// Parameter helpers: the only place where host parameter values become the
+// plug-in's narrow strings and integers. Stateless; safe on any thread.
+#ifndef VELKORA_VALUES_PARAMETERS_H
+#define VELKORA_VALUES_PARAMETERS_H
+
+#include <string>
+
+#include "FMXData.h"
+
+// Parameter `index` as a narrow string in `encoding` (code page 437 unless a
+// caller needs otherwise), up to the first U+0000. The whole text, however
+// long: short texts go through a stack buffer, longer ones through the heap.
+std::string ParameterAsString(const fmx::DataVect& parms, int index,
+                              fmx::int32 encoding = fmx::Text::kEncoding_ASCII_DOS);
+
+// Parameter `index` as the host's signed 32-bit integer, widened with its sign.
+long ParameterAsLong(const fmx::DataVect& parms, int index);
+
+// value clamped to [low, high]; the upper bound wins when low > high.
+long CheckRange(long value, long low, long high);
+
+// Store a text (assigned in the native encoding) with a new system locale, or
+// a number; SetResultText returns the host's code for the store.
+fmx::errcode SetResultText(fmx::Data& result, const std::string& text);
+fmx::errcode SetResultText(fmx::Data& result, const std::string& text, const fmx::Locale& locale);
+void SetResultNumber(fmx::Data& result, fmx::int32 number);
+
+#endif

@@ -1,0 +1,22 @@
+// The value-list codec: byte arrays <-> texts such as "144,60,100".
+// Every text reads as some byte array (strtoul rules per element, low 8 bits)
+// and every byte array writes as a text; nothing is ever rejected. Linear time.
+#ifndef VELKORA_VALUES_VALUELIST_H
+#define VELKORA_VALUES_VALUELIST_H
+
+#include <string>
+#include <vector>
+
+typedef std::vector<unsigned char> ByteArray;
+
+// Splits `text` at every `separator` (n separators give n + 1 bytes) and reads
+// each element in the radix that `radix` names ("hex", "bin", else decimal).
+// An empty separator reads the whole text as one element. `text` is left
+// unspecified (callers pass a working copy).
+ByteArray ValuesToByteArray(std::string& text, const std::string& separator, const std::string& radix);
+
+// Writes each byte as "%u" ("dec" and any unknown word), "%02X" ("hex"),
+// eight binary digits ("bin") or the byte itself ("raw"), joined by separator.
+std::string ByteArrayToString(const ByteArray& bytes, std::string separator, std::string radix);
+
+#endif

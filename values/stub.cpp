@@ -1,0 +1,1 @@
+void velkora_values_stub() {}
