@@ -1,1 +1,28 @@
-# Installation and packaging are added with the install work.
+# cmake --install: the plug-in, velkora-host, velkora-synth and the FMWrapper
+# stand-in in the usual places; CPack makes a .tar.gz and a .deb.
+include(GNUInstallDirs)
+set(VELKORA_PLUGIN_DIR "${CMAKE_INSTALL_LIBDIR}/velkora")
+
+# The plug-in finds FMWrapper beside it or one level up (lib/); the tools
+# find it in ../lib relative to bin/.
+set_target_properties(Velkora PROPERTIES INSTALL_RPATH "$ORIGIN/..;$ORIGIN")
+install(TARGETS Velkora LIBRARY DESTINATION ${VELKORA_PLUGIN_DIR} COMPONENT runtime)
+if(VELKORA_STAND_IN_SDK)
+  install(TARGETS FMWrapper LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)
+  install(DIRECTORY sdk/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velkora/FMWrapper COMPONENT dev)
+  set_target_properties(velkora-host PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  install(TARGETS velkora-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+endif()
+install(TARGETS velkora-synth RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+install(FILES README.md docs/functions.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime OPTIONAL)
+
+set(CPACK_PACKAGE_NAME "velkora")
+set(CPACK_PACKAGE_VENDOR "Velkora")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Real-time MIDI for FileMaker calculations, with a calculation host and a virtual synth")
+set(CPACK_PACKAGE_CONTACT "Velkora <dev@velkora.example>")
+set(CPACK_GENERATOR "TGZ;DEB")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "librtmidi6, libstdc++6")
+set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
+set(CPACK_PACKAGE_FILE_NAME "velkora-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}")
+include(CPack)

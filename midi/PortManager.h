@@ -8,8 +8,11 @@
 #define VELKORA_MIDI_PORTMANAGER_H
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <string>
 
 #include "RtMidi.h"
 
@@ -34,5 +37,30 @@ bool Open_InPort(long n);
 bool Open_OutPort(long n);
 bool Set_InPort(long n);
 bool Set_OutPort(long n);
+
+// ---- calling the library ----------------------------------------------------
+// Every call into RtMidi that can fail goes through MidiCall. It returns the
+// error text: "0" when the call raised nothing, otherwise the library's
+// message (never "0" itself). Library failures (RtMidiError, and any other
+// std::exception the library lets out) are caught here; only std::bad_alloc
+// passes, like the host's own out-of-memory report.
+std::string MidiErrorText(const std::string& message);
+
+template <typename Call>
+std::string MidiCall(Call&& call) {
+    std::string error = "0";
+    try {
+        call();
+    } catch (const RtMidiError& e) {
+        error = MidiErrorText(e.getMessage());
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        error = MidiErrorText(e.what());
+    }
+    return error;
+}
+
+inline bool MidiCallSucceeded(const std::string& error) { return error.size() == 1 && error[0] == '0'; }
 
 #endif

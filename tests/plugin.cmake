@@ -4,5 +4,5 @@ velkora_add_test(plugin_test SOURCES plugin_test.cpp LIBS velkora_shell velkora_
 
 # The module exports FMExternCallProc and nothing else.
 add_test(NAME plugin_exports_only_entry_point
-  COMMAND ${CMAKE_COMMAND} -DMODULE=$<TARGET_FILE:Velkora> -P ${CMAKE_CURRENT_SOURCE_DIR}/CheckExports.cmake)
+  COMMAND ${CMAKE_COMMAND} -DMODULE=$<TARGET_FILE:Velkora> -P ${CMAKE_CURRENT_SOURCE_DIR}/scripts/check_exports.cmake)
 set_tests_properties(plugin_exports_only_entry_point PROPERTIES LABELS unit)

@@ -30,6 +30,8 @@ public:
 // The form of every external calculation function.
 typedef errcode (*ExtPluginType)(int16 functionId, const ExprEnv& env, const DataVect& parms, Data& result);
 
+// Registering an existing (plug-in id, function id) replaces it; removing a
+// function that is not registered succeeds.
 FMX_API errcode FM_ExprEnv_RegisterExternalFunction(const QuadChar* pluginId, int16 functionId, const Text* functionName,
                                                    const Text* functionPrototype, int16 minArgs, int16 maxArgs,
                                                    uint32 compatibleOnFlags, ExtPluginType funcPtr, _fmxcpt& _x);

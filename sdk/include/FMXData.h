@@ -11,6 +11,9 @@ namespace fmx {
 
 FMX_API uint32 FM_DataVect_Size(const DataVect* _self, _fmxcpt& _x);
 FMX_API const Text* FM_DataVect_AtAsText(const DataVect* _self, uint32 position, _fmxcpt& _x);
+// A text read as a number follows GetAsNumber: the ASCII digits and the first
+// '.', in order, everything else ignored; a '-' before the first digit makes
+// it negative; no digit gives 0 ("abc12.5x3" -> 12.53, "-7" -> -7, "" -> 0).
 FMX_API const FixPt* FM_DataVect_AtAsNumber(const DataVect* _self, uint32 position, _fmxcpt& _x);
 FMX_API const Data* FM_DataVect_At(const DataVect* _self, uint32 position, _fmxcpt& _x);
 

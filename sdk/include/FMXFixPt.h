@@ -7,6 +7,8 @@
 
 namespace fmx {
 
+// Every number holds 16 significant digits whatever precision it was made
+// with. AsLong of a NaN (from AssignDouble) gives 0.
 FMX_API FixPt* FM_FixPt_Constructor1(int32 val, int32 precision, _fmxcpt& _x);
 FMX_API void FM_FixPt_Delete(FixPt* _self, _fmxcpt& _x);
 FMX_API void FM_FixPt_AssignInt(FixPt* _self, int32 that, _fmxcpt& _x);

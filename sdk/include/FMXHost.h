@@ -10,7 +10,7 @@
 namespace fmx {
 
 // ---- values a host hands to a function -----------------------------------
-FMX_API Data* FMH_Data_New(void);                       // empty value (an empty text)
+FMX_API Data* FMH_Data_New(void);                       // empty value (an empty text, native type kDTInvalid)
 FMX_API void FMH_Data_Delete(Data* d);
 FMX_API void FMH_Data_SetText(Data* d, const char* utf8, uint32 len);
 FMX_API void FMH_Data_SetNumber(Data* d, double v);
@@ -23,6 +23,9 @@ FMX_API ExprEnv* FMH_ExprEnv_Get(void);                 // the one environment o
 // ("300", "2.5", "-0.125"). The pointer lives until the value changes.
 FMX_API const char* FMH_Data_AsUTF8(const Data* d, uint32* len);
 FMX_API double FMH_Data_AsDouble(const Data* d);
+// At most 16 significant digits (15 when they give v back exactly), no
+// exponent while the leading digit lies within 10^-20..10^20 ("1e+21"
+// beyond), "?" for NaN and infinities. Cut to cap - 1 bytes and terminated.
 FMX_API void FMH_FormatNumber(double v, char* out, uint32 cap);
 
 // ---- the registry of external functions ------------------------------------
@@ -59,7 +62,7 @@ FMX_API void FMH_Hook_RefuseRegistration(int16 functionId, errcode code);
 // Make the nth call (1-based, counted from now) of the named FM_* entry point
 // fail with error-record code 1 or 2. Only one fault is armed at a time.
 FMX_API void FMH_Hook_FailCall(const char* entryPoint, uint32 nth, int32 code);
-// Make FM_Data_SetAsText return code (0 clears).
+// Make FM_Data_SetAsText return code (0 clears); the refused value is not stored.
 FMX_API void FMH_Hook_SetAsTextResult(errcode code);
 FMX_API void FMH_Hook_Reset(void);  // clears every hook and refusal
 // Calls of each FM_* entry point since the last reset of the counters.

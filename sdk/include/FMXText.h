@@ -32,6 +32,10 @@ public:
         kEncoding_UTF8 = 1,
         kEncoding_ASCII_DOS = 2,  // code page 437; unmappable characters become '?'
     };
+    // Bytes that are not valid UTF-8 read as U+FFFD, one per byte. Any other
+    // encoding number fails the call with code 2. A delete of an object that
+    // the host did not make (a borrowed parameter, a second delete) is refused
+    // with code 2 and frees nothing.
     enum { kSize_Invalid = 0xFFFFFFFF, kSize_End = 0xFFFFFFFF };
 
     uint32 GetSize() const { _fmxcpt _x; uint32 r = FM_Text_GetSize(this, _x); _x.Check(); return r; }
@@ -43,10 +47,12 @@ public:
     // Converts [position, position+size) units into at most buffersize bytes;
     // whole characters only, no terminator written.
     void GetBytes(char* buffer, uint32 buffersize, uint32 position = 0, uint32 size = kSize_End, int32 encoding = kEncoding_Native) const { _fmxcpt _x; FM_Text_GetBytes(this, buffer, buffersize, position, size, encoding, _x); _x.Check(); }
+    // Copies the clamped range; no terminator written.
     void GetUnicode(uint16* s, uint32 position, uint32 size) const { _fmxcpt _x; FM_Text_GetUnicode(this, s, position, size, _x); _x.Check(); }
     // Position of the first occurrence at or after position, or kSize_Invalid.
     uint32 Find(const Text& other, uint32 position) const { _fmxcpt _x; uint32 r = FM_Text_Find(this, &other, position, _x); _x.Check(); return r; }
     void DeleteText(uint32 position, uint32 size = kSize_End) { _fmxcpt _x; FM_Text_DeleteText(this, position, size, _x); _x.Check(); }
+    // Exact UTF-16 equality, case included (simpler than FileMaker's own).
     bool operator==(const Text& that) const { _fmxcpt _x; bool r = FM_Text_operatorEQ(this, &that, _x); _x.Check(); return r; }
 
     void operator delete(void* p) { _fmxcpt _x; FM_Text_Delete(static_cast<Text*>(p), _x); }

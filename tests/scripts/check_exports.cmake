@@ -1,4 +1,4 @@
-# cmake -DMODULE=path -P CheckExports.cmake: fails unless the dynamic symbol
+# cmake -DMODULE=path -P check_exports.cmake: fails unless the dynamic symbol
 # table defines exactly FMExternCallProc.
 execute_process(COMMAND nm -D --defined-only ${MODULE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

@@ -1,0 +1,83 @@
+// The external functions: read the parameters, call the plain functions,
+// store the result. Host failures leave as the SDK raises them.
+#include "Functions.h"
+
+#include "Checksum.h"
+#include "Packing.h"
+#include "Parameters.h"
+#include "Radix.h"
+#include "SysexFile.h"
+#include "ValueList.h"
+
+namespace {
+
+// Only the exact lower-case word switches the flag on.
+bool IsTrue(const std::string& flag) { return flag == "true"; }
+
+fmx::errcode RadixFunction(const fmx::DataVect& parms, fmx::Data& result, const char* from, const char* to) {
+    fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+    const std::string list = ParameterAsString(parms, 0);
+    return SetResultText(result, ConvertRadix(list, from, to), *locale);
+}
+
+}  // namespace
+
+fmx::errcode Velkora_Checksum(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    const unsigned checksum = ChecksumOf(ParameterAsString(parms, 0));
+    SetResultNumber(result, static_cast<fmx::int32>(checksum));
+    return 0;
+}
+
+fmx::errcode Velkora_SysexWrite(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    std::string data = ParameterAsString(parms, 0);
+    // Paths are UTF-8 on the file systems we run on.
+    const std::string path = ParameterAsString(parms, 1, fmx::Text::kEncoding_UTF8);
+    long written = 0;
+    if (!data.empty()) written = WriteSysexFile(path, ValuesToByteArray(data, ",", "dec"));
+    fmx::FixPtAutoPtr number(0, fmx::FixPt::kDefltFixedPrecision);
+    number->AssignInt64(written);
+    result.SetAsNumber(*number, fmx::Data::kDTNumber);
+    return 0;
+}
+
+fmx::errcode Velkora_SysexRead(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+    // Registered without a minimum: called with nothing, it reads nothing.
+    const std::string path = parms.Size() > 0 ? ParameterAsString(parms, 0, fmx::Text::kEncoding_UTF8) : std::string();
+    ByteArray bytes;
+    ReadSysexFile(path, bytes);
+    return SetResultText(result, ByteArrayToString(bytes, ",", "dec"), *locale);
+}
+
+fmx::errcode Velkora_NumToBin(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    return RadixFunction(parms, result, "dec", "bin");
+}
+
+fmx::errcode Velkora_BinToNum(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    return RadixFunction(parms, result, "bin", "dec");
+}
+
+fmx::errcode Velkora_NumToHex(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    return RadixFunction(parms, result, "dec", "hex");
+}
+
+fmx::errcode Velkora_HexToNum(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    return RadixFunction(parms, result, "hex", "dec");
+}
+
+fmx::errcode Velkora_BytesToValue(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    std::string list = ParameterAsString(parms, 0);
+    const std::string flag = ParameterAsString(parms, 1);
+    const uint32_t value = GroupsToValue(ValuesToByteArray(list, ",", "dec"), IsTrue(flag));
+    // At most four unmasked bytes at 7-bit steps: 29 bits, within int32.
+    SetResultNumber(result, static_cast<fmx::int32>(value));
+    return 0;
+}
+
+fmx::errcode Velkora_ValueToBytes(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+    const long value = ParameterAsLong(parms, 0);
+    const long count = ParameterAsLong(parms, 1);
+    const std::string flag = ParameterAsString(parms, 2);
+    return SetResultText(result, ByteArrayToString(ValueToGroups(value, count, IsTrue(flag)), ",", "dec"), *locale);
+}

@@ -1,0 +1,46 @@
+#include "MidiFunctions.h"
+
+#include <string>
+
+#include "MidiIO.h"
+#include "Parameters.h"
+#include "ValueList.h"
+
+// The external functions only read their parameters, call MidiIO and store
+// the result; every library failure has already become a neutral value there.
+
+fmx::errcode Velkora_MIDISend(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    const long port = ParameterAsLong(parms, 0);
+    std::string text = ParameterAsString(parms, 1);
+    const ByteArray message = ValuesToByteArray(text, ",", "dec");
+    SetResultNumber(result, SendToPort(port, message));
+    return 0;
+}
+
+fmx::errcode Velkora_PortCount(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    SetResultNumber(result, CountPorts(ParameterAsString(parms, 0)));
+    return 0;
+}
+
+fmx::errcode Velkora_PortName(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    const std::string type = ParameterAsString(parms, 0);
+    const long number = ParameterAsLong(parms, 1);
+    return SetResultText(result, NameOfPort(type, number));
+}
+
+fmx::errcode Velkora_MIDIReceive(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
+    const long inport = ParameterAsLong(parms, 0);
+    // OutPort and Request count only when both are given.
+    const bool with_request = parms.Size() == 3;
+    long outport = 0;
+    ByteArray request;
+    if (with_request) {
+        outport = ParameterAsLong(parms, 1);
+        std::string text = ParameterAsString(parms, 2);
+        request = ValuesToByteArray(text, ",", "dec");
+    }
+    const ByteArray message = ReceiveFromPort(inport, with_request, outport, request);
+    // A lone status byte (Start, Stop, Tune Request...) carries nothing to return.
+    const std::string text = message.size() == 1 ? std::string() : ByteArrayToString(message, ",", "dec");
+    return SetResultText(result, text);
+}

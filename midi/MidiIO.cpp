@@ -1,0 +1,192 @@
+#include "MidiIO.h"
+
+#include <atomic>
+#include <csignal>
+#include <limits>
+#include <mutex>
+
+#include "PortManager.h"
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <cerrno>
+#include <ctime>
+#endif
+
+namespace {
+
+typedef std::lock_guard<std::recursive_mutex> Hold;
+
+// Ends the wait of a receive. Written by the loop and by the SIGINT handler,
+// so it must be lock-free to be touched from a signal handler.
+std::atomic<bool> done{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "done is set from a signal handler");
+
+std::atomic<int> receive_polls{30};
+std::atomic<long long> receive_pause_ms{1000};
+std::atomic<int> polls_made{0};
+
+void finish(int) { done.store(true); }
+
+// ---- platform: the SIGINT handler of a wait, and the pause between polls ------
+// The host's own handler is put back when the wait ends; the pause returns
+// early once finish has run.
+#if defined(_WIN32)
+typedef void (*SavedHandler)(int);
+
+bool InstallFinish(SavedHandler& previous) {
+    previous = std::signal(SIGINT, finish);
+    return previous != SIG_ERR;
+}
+
+void RestoreHandler(SavedHandler previous) { std::signal(SIGINT, previous); }
+
+void Pause(std::chrono::milliseconds pause) { Sleep(static_cast<DWORD>(pause.count())); }
+#else
+typedef struct sigaction SavedHandler;
+
+bool InstallFinish(SavedHandler& previous) {
+    struct sigaction action {};
+    action.sa_handler = finish;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    return sigaction(SIGINT, &action, &previous) == 0;
+}
+
+void RestoreHandler(const SavedHandler& previous) { sigaction(SIGINT, &previous, nullptr); }
+
+void Pause(std::chrono::milliseconds pause) {
+    timespec left{};
+    left.tv_sec = static_cast<time_t>(pause.count() / 1000);
+    left.tv_nsec = static_cast<long>(pause.count() % 1000) * 1000000L;
+    // Other signals cut the sleep short too; only finish ends it early.
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+        if (done.load()) return;
+    }
+}
+#endif
+
+// Sends on the open output port. Caller holds midiout_lock and has seen
+// outport_flag == 1.
+bool SendOnOpenPort(const ByteArray& message) {
+    if (message.empty()) return false;  // the library would raise std::out_of_range
+    return MidiCallSucceeded(MidiCall([&] { midiout->sendMessage(&message); }));
+}
+
+// One non-blocking poll of the input queue; false when nothing was queued.
+// Caller holds midiin_lock and has seen inport_flag == 1.
+bool Poll(ByteArray& message) {
+    if (!MidiCallSucceeded(MidiCall([&] { midiin->getMessage(&message); }))) message.clear();
+    return !message.empty();
+}
+
+// Polls until a message arrives, `done` is set or the polls run out.
+void Wait(ByteArray& message) {
+    const int polls = receive_polls.load();
+    const std::chrono::milliseconds pause(receive_pause_ms.load());
+    done.store(false);
+    SavedHandler previous{};
+    const bool installed = InstallFinish(previous);
+    try {
+        for (int pass = 0; pass < polls; ++pass) {
+            if (done.load()) break;
+            const bool got = Poll(message);
+            polls_made.fetch_add(1);
+            if (got) {
+                done.store(true);
+                break;
+            }
+            Pause(pause);
+        }
+    } catch (...) {
+        if (installed) RestoreHandler(previous);
+        throw;
+    }
+    if (installed) RestoreHandler(previous);
+}
+
+// The library's name of a port, or "". RtMidi's JACK backend indexes its
+// port list without a bounds check, so a number past the list would read
+// beyond it: numbers at or beyond the count are not passed on.
+std::string PortName(RtMidi& object, unsigned int port) {
+    std::string name;
+    const std::string error = MidiCall([&] {
+        if (port < object.getPortCount()) name = object.getPortName(port);
+    });
+    return MidiCallSucceeded(error) ? name : std::string();
+}
+
+int32_t ToCount(unsigned int count) {
+    const unsigned int most = static_cast<unsigned int>(std::numeric_limits<int32_t>::max());
+    return static_cast<int32_t>(count > most ? most : count);
+}
+
+}  // namespace
+
+int32_t SendToPort(long port, const ByteArray& message) {
+    Hold hold(midiout_lock);
+    Set_OutPort(port);
+    if (outport_flag != 1) return -1;
+    return SendOnOpenPort(message) ? 0 : -1;
+}
+
+int32_t CountPorts(const std::string& type) {
+    unsigned int count = 0;
+    if (type == "out") {
+        Hold hold(midiout_lock);
+        if (out_flag == 1) MidiCall([&] { count = midiout->getPortCount(); });
+    } else if (type == "in") {
+        Hold hold(midiin_lock);
+        if (in_flag == 1) MidiCall([&] { count = midiin->getPortCount(); });
+    }
+    return ToCount(count);
+}
+
+std::string NameOfPort(const std::string& type, long number) {
+    const unsigned int port = static_cast<uint32_t>(number);
+    if (type == "in") {
+        Hold hold(midiin_lock);
+        return in_flag == 1 ? PortName(*midiin, port) : std::string();
+    }
+    if (type == "out") {
+        Hold hold(midiout_lock);
+        return out_flag == 1 ? PortName(*midiout, port) : std::string();
+    }
+    return std::string();
+}
+
+ByteArray ReceiveFromPort(long inport, bool with_request, long outport, const ByteArray& request) {
+    // The input side stays locked for the whole wait, so its port cannot be
+    // closed under it; sends on other threads only need the output side.
+    Hold hold_in(midiin_lock);
+    polls_made.store(0);
+    ByteArray message;
+    Set_InPort(inport);
+    if (inport_flag != 1) return message;
+
+    MidiCall([] { midiin->ignoreTypes(false, true, true); });
+    while (Poll(message)) {
+    }
+
+    if (with_request) {
+        Hold hold_out(midiout_lock);
+        Set_OutPort(outport);
+        // A single byte is never sent: an empty request reads as one 0.
+        if (outport_flag == 1 && request.size() >= 2) SendOnOpenPort(request);
+    }
+
+    Wait(message);
+    return message;
+}
+
+void SetReceiveTiming(int polls, std::chrono::milliseconds pause) {
+    receive_polls.store(polls);
+    receive_pause_ms.store(static_cast<long long>(pause.count()));
+    polls_made.store(0);
+}
+
+int ReceivePollCount() { return polls_made.load(); }

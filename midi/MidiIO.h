@@ -1,0 +1,43 @@
+// Ports and messages in plain C++ types: what the MIDI external functions do
+// once their parameters are read. Each operation holds its side's lock for its
+// whole length and raises nothing but std::bad_alloc.
+#ifndef VELKORA_MIDI_MIDIIO_H
+#define VELKORA_MIDI_MIDIIO_H
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "ValueList.h"
+
+// Selects output port `port` (reusing it when it is the open one) and hands
+// `message` to the library as one message. 0 when the library took it, -1
+// when nothing was sent: no output object, no such port, an empty message, or
+// a library error while sending.
+int32_t SendToPort(long port, const ByteArray& message);
+
+// Number of ports of the side that `type` names: exactly "in" or "out";
+// anything else, or a side without an object, gives 0.
+int32_t CountPorts(const std::string& type);
+
+// The library's name of port `number` (its low 32 bits) of the side that
+// `type` names, or the empty text.
+std::string NameOfPort(const std::string& type, long number);
+
+// Listens on input port `inport` and returns the first message that arrives
+// after the call began (messages queued before are drained), or an empty
+// array after the last poll, on SIGINT, or when the port cannot be opened.
+// With `with_request`, output port `outport` is selected and `request` is
+// sent first when it holds 2 bytes or more. Timing clock, time code and
+// active sensing never end the wait; SysEx does.
+ByteArray ReceiveFromPort(long inport, bool with_request, long outport, const ByteArray& request);
+
+// ---- test seams (the plug-in never calls these) -------------------------------
+// Polls of the input queue and the pause after each: 30 and 1 s unless a test
+// changes them. Takes effect from the next receive; clears the poll count.
+void SetReceiveTiming(int polls, std::chrono::milliseconds pause);
+// Polls of the wait made so far by the running receive, or by the last one
+// (0 when it did not wait).
+int ReceivePollCount();
+
+#endif

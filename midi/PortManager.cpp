@@ -1,0 +1,151 @@
+#include "PortManager.h"
+
+#include <utility>
+#include <vector>
+
+std::unique_ptr<RtMidiIn> midiin;
+std::unique_ptr<RtMidiOut> midiout;
+int32_t in_flag = 0;
+int32_t out_flag = 0;
+int32_t inport_flag = 0;
+int32_t outport_flag = 0;
+long inport_number = 0;
+long outport_number = 0;
+
+std::recursive_mutex midiin_lock;
+std::recursive_mutex midiout_lock;
+
+namespace {
+
+const char* const kInClientName = "Velkora";
+const char* const kOutClientName = "RtMidi Output Client";
+const char* const kInPortName = "RtMidi Input";
+const char* const kOutPortName = "RtMidi Output";
+// With a limit of 2 the library keeps one unread message; the receive drains
+// it before it waits, so nothing stale is ever taken for an answer.
+const unsigned int kInQueueLimit = 2;
+
+// Creates one library object. The API is left to the library first; when
+// that raises (RtMidi 5 on Linux stops at a missing ALSA sequencer without
+// trying JACK) each compiled API is tried in the library's order, and the
+// first that can be created is kept. Null when none can.
+template <typename Object, typename... Args>
+std::unique_ptr<Object> CreateObject(const Args&... args) {
+    std::unique_ptr<Object> object;
+    std::string error = MidiCall([&] { object.reset(new Object(RtMidi::UNSPECIFIED, args...)); });
+    if (MidiCallSucceeded(error)) return object;
+
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    for (RtMidi::Api api : apis) {
+        error = MidiCall([&] { object.reset(new Object(api, args...)); });
+        if (MidiCallSucceeded(error)) return object;
+    }
+    return nullptr;
+}
+
+void ClosePort(RtMidi& object, int32_t& port_flag) {
+    // A close the driver refuses leaves the connection in place; OpenPort
+    // looks at the object itself before it opens anything.
+    MidiCall([&] { object.closePort(); });
+    port_flag = 0;
+}
+
+// Opens port n (its low 31 bits) on object and records it. A number at or
+// beyond the current count names no port: JACK would register an unconnected
+// port instead of failing, so it is refused here on every backend.
+bool OpenPort(RtMidi& object, long n, const char* port_name, int32_t& port_flag, long& port_number) {
+    const unsigned int masked = static_cast<uint32_t>(n) & 0x7FFFFFFFu;
+
+    // Opening on top of a connection would join both ports on some backends
+    // and record the wrong number on others; close what is there first.
+    if (port_flag == 1 || object.isPortOpen()) {
+        ClosePort(object, port_flag);
+        if (object.isPortOpen()) return false;
+    }
+
+    unsigned int count = 0;
+    std::string error = MidiCall([&] { count = object.getPortCount(); });
+    if (!MidiCallSucceeded(error) || masked >= count) return false;
+
+    error = MidiCall([&] { object.openPort(masked, port_name); });
+    if (!MidiCallSucceeded(error)) return false;
+    port_flag = 1;
+    port_number = n;
+    return true;
+}
+
+}  // namespace
+
+std::string MidiErrorText(const std::string& message) {
+    // The text "0" means success; a library message that happens to read "0"
+    // must still count as a failure.
+    if (MidiCallSucceeded(message)) return "0 (MIDI library error)";
+    return message;
+}
+
+void Init_MIDIIn() {
+    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
+    if (in_flag == 1) return;  // one client per side; an open port stays valid
+    std::unique_ptr<RtMidiIn> created = CreateObject<RtMidiIn>(std::string(kInClientName), kInQueueLimit);
+    if (!created) return;
+    midiin = std::move(created);
+    in_flag = 1;
+    inport_flag = 0;
+}
+
+void Init_MIDIOut() {
+    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
+    if (out_flag == 1) return;
+    std::unique_ptr<RtMidiOut> created = CreateObject<RtMidiOut>(std::string(kOutClientName));
+    if (!created) return;
+    midiout = std::move(created);
+    out_flag = 1;
+    outport_flag = 0;
+}
+
+void Delete_MIDIIn() {
+    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
+    if (in_flag != 1) return;
+    midiin.reset();  // closes the open port and releases the client
+    in_flag = 0;
+    inport_flag = 0;
+}
+
+void Delete_MIDIOut() {
+    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
+    if (out_flag != 1) return;
+    midiout.reset();
+    out_flag = 0;
+    outport_flag = 0;
+}
+
+bool Open_InPort(long n) {
+    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
+    if (in_flag != 1 || !midiin) return false;
+    return OpenPort(*midiin, n, kInPortName, inport_flag, inport_number);
+}
+
+bool Open_OutPort(long n) {
+    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
+    if (out_flag != 1 || !midiout) return false;
+    return OpenPort(*midiout, n, kOutPortName, outport_flag, outport_number);
+}
+
+bool Set_InPort(long n) {
+    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
+    // The open port is reused without asking the library, even if the device
+    // behind it has gone since.
+    if (inport_flag == 1 && inport_number == n) return true;
+    if (inport_flag == 1) ClosePort(*midiin, inport_flag);
+    Open_InPort(n);
+    return true;
+}
+
+bool Set_OutPort(long n) {
+    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
+    if (outport_flag == 1 && outport_number == n) return true;
+    if (outport_flag == 1) ClosePort(*midiout, outport_flag);
+    Open_OutPort(n);
+    return true;
+}

@@ -1,0 +1,151 @@
+// fmx::Data and fmx::DataVect, and the host's side of them. A value is set
+// whole: its text, number and UTF-8 readings are computed together, so a
+// reader never sees them disagree. Reading past a vector's end gives shared
+// empty objects, never a crash.
+#include <algorithm>
+#include <cstring>
+
+#include "Internal.h"
+#include "Unicode.h"
+
+using namespace fmxhost;
+
+namespace {
+
+DataImpl TextValue(std::u16string s, fmx::int32 localeType, fmx::int32 nativeType) {
+    DataImpl d;
+    d.number.value = DecimalFromText(s);
+    d.utf8 = unicode::ToUtf8(s);
+    d.text.s = std::move(s);
+    d.locale.type = localeType;
+    d.nativeType = nativeType;
+    return d;
+}
+
+DataImpl NumberValue(const Decimal& n, fmx::int32 nativeType) {
+    DataImpl d;
+    d.number.value = n;
+    d.utf8 = FormatDecimal(n);
+    d.text.s = unicode::FromUtf8(d.utf8.data(), d.utf8.size());
+    d.nativeType = nativeType;
+    return d;
+}
+
+const DataImpl& ItemAt(const DataVectImpl& v, fmx::uint32 i) {
+    static const DataImpl kEmpty;
+    return i < v.items.size() ? *v.items[i] : kEmpty;
+}
+
+}  // namespace
+
+namespace fmx {
+
+FMX_API uint32 FM_DataVect_Size(const DataVect* _self, _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] { return static_cast<uint32>(Impl(_self).items.size()); });
+}
+
+FMX_API const Text* FM_DataVect_AtAsText(const DataVect* _self, uint32 position, _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] { return Handle<Text>(ItemAt(Impl(_self), position).text); });
+}
+
+FMX_API const FixPt* FM_DataVect_AtAsNumber(const DataVect* _self, uint32 position, _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] { return Handle<FixPt>(ItemAt(Impl(_self), position).number); });
+}
+
+FMX_API const Data* FM_DataVect_At(const DataVect* _self, uint32 position, _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] { return Handle<Data>(ItemAt(Impl(_self), position)); });
+}
+
+FMX_API errcode FM_Data_SetAsText(Data* _self, const Text* textData, const Locale* sourceLocale, int32 nativeType,
+                                  _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] {
+        DataImpl& d = Impl(_self);
+        const std::u16string& s = Impl(textData).s;
+        // A host that refuses the value leaves the old one in place.
+        if (errcode refused = SetAsTextResult()) return refused;
+        int32 localeType = sourceLocale ? Impl(sourceLocale).type : int32(Locale::kType_System);
+        d = TextValue(s, localeType, nativeType);
+        return errcode(0);
+    });
+}
+
+FMX_API errcode FM_Data_SetAsNumber(Data* _self, const FixPt* numericData, int32 nativeType, _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] {
+        DataImpl& d = Impl(_self);
+        d = NumberValue(Impl(numericData).value, nativeType);
+        return errcode(0);
+    });
+}
+
+FMX_API const Locale* FM_Data_GetLocale(const Data* _self, _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] { return Handle<Locale>(Impl(_self).locale); });
+}
+
+FMX_API const Text* FM_Data_GetAsText(const Data* _self, _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] { return Handle<Text>(Impl(_self).text); });
+}
+
+FMX_API const FixPt* FM_Data_GetAsNumber(const Data* _self, _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] { return Handle<FixPt>(Impl(_self).number); });
+}
+
+FMX_API int32 FM_Data_GetNativeType(const Data* _self, _fmxcpt& _x) {
+    return Entry(__func__, _x, [&] { return Impl(_self).nativeType; });
+}
+
+// ---- the host's side ----------------------------------------------------------
+
+FMX_API Data* FMH_Data_New(void) {
+    try {
+        return Create<Data>(kFMH_Data, DataImpl{});
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+FMX_API void FMH_Data_Delete(Data* d) {
+    try {
+        Destroy(d, kFMH_Data);
+    } catch (const BadArgument&) {
+        // not a value of this host, or deleted already: nothing to free
+    }
+}
+
+FMX_API void FMH_Data_SetText(Data* d, const char* utf8, uint32 len) {
+    if (d == nullptr || (utf8 == nullptr && len != 0)) return;
+    Impl(d) = TextValue(unicode::FromUtf8(utf8, len), Locale::kType_System, Data::kDTText);
+}
+
+FMX_API void FMH_Data_SetNumber(Data* d, double v) {
+    if (d != nullptr) Impl(d) = NumberValue(DecimalFromDouble(v), Data::kDTNumber);
+}
+
+FMX_API DataVect* FMH_DataVect_New(void) { return reinterpret_cast<DataVect*>(new DataVectImpl); }
+
+FMX_API void FMH_DataVect_Delete(DataVect* v) {
+    if (v == nullptr) return;
+    for (DataImpl* d : Impl(v).items) FMH_Data_Delete(reinterpret_cast<Data*>(d));
+    delete &Impl(v);
+}
+
+FMX_API void FMH_DataVect_PushBack(DataVect* v, Data* d) {
+    if (v != nullptr && d != nullptr) Impl(v).items.push_back(&Impl(d));
+}
+
+FMX_API const char* FMH_Data_AsUTF8(const Data* d, uint32* len) {
+    const std::string* s = d ? &Impl(d).utf8 : nullptr;
+    if (len != nullptr) *len = s ? static_cast<uint32>(s->size()) : 0;
+    return s ? s->c_str() : "";
+}
+
+FMX_API double FMH_Data_AsDouble(const Data* d) { return d ? DecimalToDouble(Impl(d).number.value) : 0.0; }
+
+FMX_API void FMH_FormatNumber(double v, char* out, uint32 cap) {
+    if (out == nullptr || cap == 0) return;
+    std::string s = FormatDecimal(DecimalFromDouble(v));
+    size_t n = std::min<size_t>(s.size(), cap - 1);
+    std::memcpy(out, s.data(), n);
+    out[n] = '\0';
+}
+
+}  // namespace fmx

@@ -1,0 +1,206 @@
+// SysEx files on disk: byte-exact content, all-or-nothing replacement, and
+// reading that refuses anything but a regular file.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "SysexFile.h"
+#include "TestSupport.h"
+
+namespace {
+
+ByteArray Bytes(const std::string& s) { return ByteArray(s.begin(), s.end()); }
+std::string Str(const ByteArray& b) { return std::string(b.begin(), b.end()); }
+
+std::vector<std::string> Entries(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(d);
+    }
+    return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+TEST(WriteSysexFile, WritesTheBytesThemselves) {
+    const std::string contents[] = {
+        std::string("\xF0\x43\x10\x00\xF7", 5),  // a dump request
+        "\n",                                    // no carriage return is added
+        "\r\n\r",
+        std::string(1, '\0'),
+        std::string(100000, '\x7F') + std::string(3, '\0'),
+    };
+    for (const std::string& content : contents) {
+        TempDir dir;
+        const std::string path = dir.file("out.syx");
+        EXPECT_EQ(WriteSysexFile(path, Bytes(content)), static_cast<long>(content.size())) << content.size();
+        EXPECT_TRUE(ReadFile(path) == content) << content.size() << " bytes";
+        EXPECT_EQ(Entries(dir.path()).size(), 1u) << "a temporary file was left behind";
+    }
+}
+
+TEST(WriteSysexFile, ReplacesALongerFileWhole) {
+    TempDir dir;
+    const std::string path = dir.file("out.syx");
+    WriteFile(path, std::string(5000, 'x'));
+    EXPECT_EQ(WriteSysexFile(path, Bytes("\x01\x02")), 2);
+    EXPECT_EQ(ReadFile(path), "\x01\x02");
+}
+
+TEST(WriteSysexFile, AnEmptyArrayMakesAnEmptyFile) {
+    TempDir dir;
+    const std::string path = dir.file("empty.syx");
+    EXPECT_EQ(WriteSysexFile(path, ByteArray()), 0);
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+    EXPECT_EQ(ReadFile(path), "");
+}
+
+TEST(WriteSysexFile, FailuresReturnMinusOneAndChangeNothing) {
+    TempDir dir;
+    const std::string existing = dir.file("keep.syx");
+    WriteFile(existing, "old");
+    ASSERT_EQ(mkdir(dir.file("subdir").c_str(), 0755), 0);
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    const struct {
+        const char* name;
+        std::string path;
+    } cases[] = {
+        {"missing directory", dir.file("missing/out.syx")},
+        {"path names a directory", dir.file("subdir")},
+        {"path ends in a slash", dir.file("subdir/")},
+        {"path names a FIFO", dir.file("fifo")},
+        {"empty path", ""},
+        {"file as a directory", existing + "/out.syx"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WriteSysexFile(c.path, Bytes("\xF0\xF7")), -1) << c.name;
+    }
+    EXPECT_EQ(ReadFile(existing), "old");
+    struct stat st;
+    ASSERT_EQ(lstat(dir.file("fifo").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(Entries(dir.file("subdir")).empty());
+    EXPECT_EQ(Entries(dir.path()).size(), 3u) << "something was created";
+}
+
+TEST(WriteSysexFile, AReadOnlyDirectoryRefusesAndKeepsTheFile) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+    TempDir dir;
+    const std::string path = dir.file("out.syx");
+    WriteFile(path, "old");
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    EXPECT_EQ(WriteSysexFile(path, Bytes("new")), -1);
+    chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(Entries(dir.path()).size(), 1u);
+}
+
+TEST(WriteSysexFile, PermissionBits) {
+    TempDir dir;
+    const std::string replaced = dir.file("replaced.syx");
+    WriteFile(replaced, "old");
+    ASSERT_EQ(chmod(replaced.c_str(), 0640), 0);
+    EXPECT_EQ(WriteSysexFile(replaced, Bytes("new")), 3);
+    EXPECT_EQ(ModeOf(replaced), 0640u) << "a replaced file keeps its mode";
+
+    const std::string fresh = dir.file("fresh.syx");
+    EXPECT_EQ(WriteSysexFile(fresh, Bytes("new")), 3);
+    EXPECT_EQ(ModeOf(fresh), 0666u & ~CurrentUmask()) << "a new file gets what fopen would give it";
+}
+
+TEST(WriteSysexFile, FollowsASymbolicLink) {
+    TempDir dir;
+    const std::string target = dir.file("real.syx");
+    const std::string link = dir.file("link.syx");
+    WriteFile(target, "old");
+    ASSERT_EQ(symlink("real.syx", link.c_str()), 0);
+    EXPECT_EQ(WriteSysexFile(link, Bytes("new")), 3);
+    struct stat st;
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";
+    EXPECT_EQ(ReadFile(target), "new");
+}
+
+TEST(WriteSysexFile, AVeryLongFileNameStillWorks) {
+    TempDir dir;
+    // 250 characters: room for the file, none for a suffix after it.
+    const std::string path = dir.file(std::string(250, 'n'));
+    EXPECT_EQ(WriteSysexFile(path, Bytes("\xF0")), 1);
+    EXPECT_EQ(ReadFile(path), "\xF0");
+    EXPECT_EQ(Entries(dir.path()).size(), 1u);
+}
+
+TEST(ReadSysexFile, ReadsRegularFilesWhole) {
+    TempDir dir;
+    std::string big;
+    for (size_t i = 0; i < (1u << 20) + 17; ++i) big += static_cast<char>(i * 7 % 256);
+    const struct {
+        const char* name;
+        std::string content;
+    } cases[] = {
+        {"empty", ""},
+        {"one byte FF", "\xFF"},
+        {"zero bytes and line ends", std::string("\0\r\n\0", 4)},
+        {"a little more than 1 MiB", big},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.file("in.syx");
+        WriteFile(path, c.content);
+        ByteArray got = Bytes("stale");
+        EXPECT_TRUE(ReadSysexFile(path, got)) << c.name;
+        EXPECT_TRUE(Str(got) == c.content) << c.name << ": " << got.size() << " bytes read";
+    }
+}
+
+TEST(ReadSysexFile, AnythingButARegularFileReadsAsNothing) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    const struct {
+        const char* name;
+        std::string path;
+    } cases[] = {
+        {"missing file", dir.file("missing.syx")},
+        {"directory", dir.path()},
+        {"FIFO without a writer", dir.file("fifo")},
+        {"endless device", "/dev/zero"},
+        {"empty path", ""},
+    };
+    for (const auto& c : cases) {
+        ByteArray got = Bytes("stale");
+        EXPECT_FALSE(ReadSysexFile(c.path, got)) << c.name;
+        EXPECT_TRUE(got.empty()) << c.name;
+    }
+}
+
+TEST(SysexFile, WrittenBytesReadBack) {
+    TempDir dir;
+    ByteArray all;
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<unsigned char>(b));
+    const std::string path = dir.file("all.syx");
+    ASSERT_EQ(WriteSysexFile(path, all), 256);
+    ByteArray back;
+    ASSERT_TRUE(ReadSysexFile(path, back));
+    EXPECT_TRUE(back == all);
+}
+
+}  // namespace

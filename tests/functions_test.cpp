@@ -1,0 +1,202 @@
+// The plain number utilities: checksum, radix conversion, 7-bit packing.
+#include <climits>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "Checksum.h"
+#include "Packing.h"
+#include "Radix.h"
+
+namespace {
+
+std::string Show(const ByteArray& bytes) {
+    std::string s;
+    for (size_t i = 0; i < bytes.size(); ++i) s += (i ? "," : "") + std::to_string(bytes[i]);
+    return s;
+}
+
+// ---- checksum ---------------------------------------------------------------
+
+// 2^32 is the largest long plus one where long has 32 bits (counts 255, so
+// 127), and an ordinary number with low 8 bits 0 where it has 64.
+const unsigned kTwoToThe32 = sizeof(long) == 8 ? 0 : 127;
+
+TEST(ChecksumOf, Table) {
+    const struct {
+        const char* name;
+        std::string numbers;
+        unsigned expected;
+    } cases[] = {
+        {"empty text is one element of 0", "", 0},
+        {"plain sum", "1,2,3", 6},
+        {"200 modulo 128", "100,100", 72},
+        {"128 modulo 128", "127,1", 0},
+        {"356 modulo 128", "65,16,66,18,64,0,127,0", 100},
+        {"minus one adds 255", "-1", 127},
+        {"300 counts as 44", "300,1", 45},
+        {"blanks around elements", " 5 , 6", 11},
+        {"empty element", "1,,2", 3},
+        {"trailing comma", "1,2,", 3},
+        {"only the comma separates", "1;2", 1},
+        {"stops at the point", "3.9", 3},
+        {"no hexadecimal prefix", "0x10", 0},
+        {"width of long", "4294967296", kTwoToThe32},
+        {"above the largest long counts as LONG_MAX", "99999999999999999999", 127},
+        {"below the smallest long counts as LONG_MIN", "-99999999999999999999", 0},
+        {"minus 256 adds 0", "-256,3", 3},
+        {"plus sign", "+7", 7},
+        {"lone comma", ",", 0},
+        {"long run of blanks", std::string(3000, ' ') + "9,1", 10},
+        {"long element of digits", std::string(3000, '9') + ",1", 0},
+        {"blank element before a digit", " 1,2", 3},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ChecksumOf(c.numbers), c.expected) << c.name << ": \"" << c.numbers << "\"";
+}
+
+// The same sum computed the plain way: strtol on each cut-off element.
+unsigned ModelChecksum(std::string text) {
+    unsigned char sum = 0;
+    for (;;) {
+        const size_t comma = text.find(',');
+        sum = static_cast<unsigned char>(sum + (static_cast<unsigned long>(std::strtol(text.substr(0, comma).c_str(), nullptr, 10)) & 0xFF));
+        if (comma == std::string::npos) break;
+        text.erase(0, comma + 1);
+    }
+    return sum % 128u;
+}
+
+TEST(ChecksumOf, AgreesWithStrtolOnGeneratedLists) {
+    const std::string pieces[] = {"0",  "1",  "9",  "12", "127", "255", "300", "-", "+",  " ",   "\t",
+                                  ",",  ",",  ",",  ".",  "x",   "a",   "0x1", "4294967296", "-4294967296",
+                                  "9223372036854775807", "9223372036854775808", "-9223372036854775809",
+                                  "99999999999999999999999"};
+    std::mt19937 rng(99);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        const int n = static_cast<int>(rng() % 30);
+        for (int i = 0; i < n; ++i) text += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+        ASSERT_EQ(ChecksumOf(text), ModelChecksum(text)) << "\"" << text << "\"";
+    }
+}
+
+// ---- radix conversion ---------------------------------------------------------
+
+TEST(ConvertRadix, Table) {
+    const struct {
+        const char* name;
+        std::string input, from, to, expected;
+    } cases[] = {
+        {"dec to bin", "5,240", "dec", "bin", "00000101,11110000"},
+        {"bin to dec", "101,11111111", "bin", "dec", "5,255"},
+        {"dec to hex", "255,10,0", "dec", "hex", "FF,0A,00"},
+        {"hex to dec", "F0,7f", "hex", "dec", "240,127"},
+        {"empty stays empty (bin)", "", "dec", "bin", ""},
+        {"empty stays empty (dec)", "", "bin", "dec", ""},
+        {"empty stays empty (hex)", "", "dec", "hex", ""},
+        {"empty stays empty (hex in)", "", "hex", "dec", ""},
+        {"a blank is one zero (bin)", " ", "dec", "bin", "00000000"},
+        {"a blank is one zero (dec)", " ", "bin", "dec", "0"},
+        {"a blank is one zero (hex)", " ", "dec", "hex", "00"},
+        {"a blank is one zero (hex in)", " ", "hex", "dec", "0"},
+        {"blanks are dropped", "12 , 34", "dec", "bin", "00001100,00100010"},
+        {"a line break separates nothing", "1\r2", "dec", "bin", "00000001"},
+        {"256 wraps", "256", "dec", "bin", "00000000"},
+        {"257 wraps", "257", "dec", "bin", "00000001"},
+        {"minus one", "-1", "dec", "bin", "11111111"},
+        {"empty element", "1,,2", "dec", "bin", "00000001,00000000,00000010"},
+        {"trailing comma", "7,", "dec", "bin", "00000111,00000000"},
+        {"two empty elements", ",", "dec", "bin", "00000000,00000000"},
+        {"stops at the point", "3.9", "dec", "bin", "00000011"},
+        {"binary of any width", "101", "bin", "dec", "5"},
+        {"stops at a non-binary digit", "12", "bin", "dec", "1"},
+        {"nine binary digits wrap to 0", "100000000", "bin", "dec", "0"},
+        {"nine binary ones wrap to 255", "111111111", "bin", "dec", "255"},
+        {"two hex digits", "10", "dec", "hex", "0A"},
+        {"each padded", "15,16", "dec", "hex", "0F,10"},
+        {"lower-case hex", "ff", "hex", "dec", "255"},
+        {"0x prefix", "0x7F", "hex", "dec", "127"},
+        {"three hex digits wrap", "100", "hex", "dec", "0"},
+        {"no hex digit", "G1", "hex", "dec", "0"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ConvertRadix(c.input, c.from, c.to), c.expected)
+            << c.name << ": \"" << c.input << "\" " << c.from << " -> " << c.to;
+    }
+}
+
+// ---- packing --------------------------------------------------------------------
+
+TEST(ValueToGroups, Table) {
+    const struct {
+        long value, count;
+        bool lsbFirst;
+        std::string expected;
+    } cases[] = {
+        {300, 2, false, "2,44"},       {300, 2, true, "44,2"},         {8192, 2, true, "0,64"},
+        {16383, 2, false, "127,127"},  {16384, 2, false, "0,0"},       {268435456, 4, false, "0,0,0,0"},
+        {200, 1, false, "72"},         {5, 0, false, "5"},             {5, -7, true, "5"},
+        {5, 9, false, "0,0,0,5"},      {5, 9, true, "5,0,0,0"},        {1000000, 3, false, "61,4,64"},
+        {-1, 2, false, "127,127"},     {-2, 2, true, "126,127"},       {-1, 4, false, "127,127,127,127"},
+        {2147483647L, 4, false, "127,127,127,127"},
+        {-2147483647L - 1, 4, true, "0,0,0,0"},
+        {268435455, 4, true, "127,127,127,127"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Show(ValueToGroups(c.value, c.count, c.lsbFirst)), c.expected)
+            << "value " << c.value << ", count " << c.count << ", lsbFirst " << c.lsbFirst;
+    }
+}
+
+TEST(GroupsToValue, Table) {
+    const struct {
+        ByteArray groups;
+        bool lsbFirst;
+        uint32_t expected;
+    } cases[] = {
+        {{2, 44}, false, 300},
+        {{44, 2}, true, 300},
+        {{0, 64}, true, 8192},
+        {{61, 4, 64}, false, 1000000},
+        {{127, 127, 127, 127}, false, 268435455},
+        {{1, 2, 3, 4, 5}, false, 2130308},
+        {{1, 2, 3, 4, 5}, true, 1 | 2 << 7 | 3 << 14 | 4 << 21},
+        {{1, 200}, false, 200},
+        {{2, 200}, false, 456},
+        {{200, 1}, true, 200},
+        {{255, 255, 255, 255}, false, 536870911},
+        {{255, 255, 255, 255}, true, 536870911},
+        {{0}, false, 0},
+        {{77}, true, 77},
+        {{}, false, 0},
+        {{44, 2}, false, 5634},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(GroupsToValue(c.groups, c.lsbFirst), c.expected)
+            << "groups {" << Show(c.groups) << "}, lsbFirst " << c.lsbFirst;
+    }
+}
+
+// Every value that n groups can carry comes back, for n = 1..4, both orders:
+// 2 * (2^7 + 2^14 + 2^21 + 2^28) round trips.
+TEST(Packing, EveryValueRoundTripsExhaustively) {
+    for (bool lsbFirst : {false, true}) {
+        for (long n = 1; n <= 4; ++n) {
+            const long limit = 1L << (7 * n);
+            unsigned char groups[4];
+            long failures = 0, first_failure = -1;
+            for (long v = 0; v < limit; ++v) {
+                const size_t count = ValueToGroups(v, n, lsbFirst, groups);
+                if (count != static_cast<size_t>(n) || GroupsToValue(groups, count, lsbFirst) != static_cast<uint32_t>(v)) {
+                    if (failures++ == 0) first_failure = v;
+                }
+            }
+            EXPECT_EQ(failures, 0) << "n " << n << ", lsbFirst " << lsbFirst << ", first failing value "
+                                   << first_failure;
+        }
+    }
+}
+
+}  // namespace

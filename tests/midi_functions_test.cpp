@@ -1,0 +1,275 @@
+// The four MIDI external functions called in-process as the host calls them,
+// against JACK peers; the receive runs with short test timing.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "MidiFunctions.h"
+#include "MidiIO.h"
+#include "PortManager.h"
+#include "TestSupport.h"
+#include "midi_support.h"
+
+namespace {
+
+const int kPolls = 500;
+const std::chrono::milliseconds kPause(10);
+
+class MidiFunctions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Init_MIDIIn();
+        Init_MIDIOut();
+        SetReceiveTiming(kPolls, kPause);
+    }
+    void TearDown() override {
+        Delete_MIDIIn();
+        Delete_MIDIOut();
+        SetReceiveTiming(30, std::chrono::milliseconds(1000));
+    }
+};
+
+std::string Receive(const std::vector<Param>& params) { return CallFunction(Velkora_MIDIReceive, params); }
+
+// Sends `messages` from peer, 30 ms apart (so each meets a poll of its own),
+// once a receive has started to wait.
+std::thread SendWhenWaiting(JackPeer& peer, const std::vector<Bytes>& messages) {
+    return std::thread([&peer, messages] {
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (ReceivePollCount() < 1 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        for (const Bytes& m : messages) {
+            peer.Send(m);
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
+    });
+}
+
+// ---- port enumeration -------------------------------------------------------------
+
+TEST_F(MidiFunctions, PortCountAndNameSeeExactlyTheTwoWordsInAndOut) {
+    JackPeer peer;  // the private JACK server has no other MIDI ports
+    const struct {
+        std::string type;
+        std::string count;
+        std::string name0;
+    } rows[] = {
+        {"in", "1", peer.out_port()}, {"out", "1", peer.in_port()}, {"IN", "0", ""},  {"Out", "0", ""},
+        {" in", "0", ""},             {"out ", "0", ""},            {"", "0", ""},    {"inout", "0", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(CallFunction(Velkora_PortCount, {row.type}), row.count) << "type '" << row.type << "'";
+        EXPECT_EQ(CallFunction(Velkora_PortName, {row.type, 0}), row.name0) << "type '" << row.type << "'";
+    }
+}
+
+TEST_F(MidiFunctions, PortNameOfANumberWithoutPortIsEmpty) {
+    JackPeer peer;
+    for (const char* type : {"in", "out"}) {
+        for (long number : {1L, 2L, -1L, 2147483647L, -2147483647L - 1}) {
+            EXPECT_EQ(CallFunction(Velkora_PortName, {type, number}), "") << type << " " << number;
+        }
+    }
+}
+
+TEST_F(MidiFunctions, EnumerationLeavesTheOpenPortOpen) {
+    JackPeer peer;
+    const long n = FindPort("out", peer.in_port());
+    ASSERT_EQ(CallFunction(Velkora_MIDISend, {n, "144,60,100"}), "0");
+    CallFunction(Velkora_PortCount, {"out"});
+    CallFunction(Velkora_PortName, {"out", n});
+    EXPECT_EQ(outport_flag, 1);
+    EXPECT_EQ(outport_number, n);
+}
+
+// ---- send ----------------------------------------------------------------------
+
+TEST_F(MidiFunctions, SendDeliversTheMessageWhole) {
+    JackPeer peer;
+    const long n = FindPort("out", peer.in_port());
+    ASSERT_GE(n, 0);
+    const struct {
+        const char* name;
+        std::string text;
+        Bytes expected;
+    } rows[] = {
+        {"note on", "144,60,100", {144, 60, 100}},
+        {"blanks around values", " 176, 7 ,100", {176, 7, 100}},
+        {"SysEx of 2,000 bytes", ValueList(SysEx(2000)), SysEx(2000)},
+        {"SysEx of 8,000 bytes", ValueList(SysEx(8000)), SysEx(8000)},
+    };
+    size_t count = 0;
+    for (const auto& row : rows) {
+        EXPECT_EQ(CallFunction(Velkora_MIDISend, {n, row.text}), "0") << row.name;
+        ASSERT_TRUE(peer.WaitFor(++count)) << row.name;
+        EXPECT_EQ(peer.Received().back(), row.expected) << row.name;
+    }
+}
+
+TEST_F(MidiFunctions, SendToAMissingPortSendsNothingAndOpensNothing) {
+    JackPeer peer;
+    const long count = CountPorts("out");
+    for (long n : {-1L, count, count + 50}) {
+        fmx::errcode code = -1;
+        EXPECT_EQ(CallFunction(Velkora_MIDISend, {n, "144,60,100"}, &code), "-1") << n;
+        EXPECT_EQ(code, 0) << n;
+        EXPECT_EQ(outport_flag, 0) << n;
+        EXPECT_FALSE(midiout->isPortOpen()) << n;
+    }
+    EXPECT_EQ(peer.ReceivedCount(), 0u);
+}
+
+TEST_F(MidiFunctions, SendWithoutAnOutputObjectGivesMinusOne) {
+    JackPeer peer;
+    const long n = FindPort("out", peer.in_port());
+    Delete_MIDIOut();
+    EXPECT_EQ(CallFunction(Velkora_MIDISend, {n, "144,60,100"}), "-1");
+}
+
+TEST_F(MidiFunctions, ASecondSendToTheSamePortDoesNotReopenIt) {
+    std::unique_ptr<JackPeer> peer(new JackPeer);
+    const long n = FindPort("out", peer->in_port());
+    ASSERT_EQ(CallFunction(Velkora_MIDISend, {n, "144,60,100"}), "0");
+    ASSERT_TRUE(peer->WaitFor(1));
+    peer.reset();
+    ASSERT_GE(n, CountPorts("out"));  // an attempt to open n would fail now
+    EXPECT_EQ(CallFunction(Velkora_MIDISend, {n, "128,60,0"}), "0");
+    EXPECT_EQ(outport_flag, 1);
+}
+
+// ---- receive -------------------------------------------------------------------
+
+TEST_F(MidiFunctions, RequestBringsTheSynthDump) {
+    SynthProcess synth;
+    ASSERT_TRUE(synth.ready()) << synth.error_output();
+    const long in = FindPort("in", synth.out_port());
+    ASSERT_TRUE(Set_InPort(in));  // our input port joins the output list; number after it
+    const long out = FindPort("out", synth.in_port());
+    EXPECT_EQ(Receive({in, out, "240,67,32,0,247"}), SynthDump());
+    EXPECT_EQ(synth.NextLine(), "240,67,32,0,247");
+}
+
+TEST_F(MidiFunctions, WithOnlyAnInPortTheNextMessageComesBack) {
+    SynthProcess synth({"--send", "176,7,100", "--every", "20"});
+    ASSERT_TRUE(synth.ready()) << synth.error_output();
+    EXPECT_EQ(Receive({FindPort("in", synth.out_port())}), "176,7,100");
+}
+
+TEST_F(MidiFunctions, ClockSensingAndTimeCodeDoNotEndTheWait) {
+    JackPeer peer;
+    std::thread sender = SendWhenWaiting(peer, {{248}, {254}, {241, 0x21}, {248}, {144, 60, 100}});
+    EXPECT_EQ(Receive({FindPort("in", peer.out_port())}), "144,60,100");
+    sender.join();
+}
+
+TEST_F(MidiFunctions, SysExEndsTheWait) {
+    JackPeer peer;
+    std::thread sender = SendWhenWaiting(peer, {SysEx(300)});
+    EXPECT_EQ(Receive({FindPort("in", peer.out_port())}), ValueList(SysEx(300)));
+    sender.join();
+}
+
+TEST_F(MidiFunctions, AOneByteMessageEndsTheWaitEmpty) {
+    JackPeer peer;
+    std::thread sender = SendWhenWaiting(peer, {{250}});
+    EXPECT_EQ(Receive({FindPort("in", peer.out_port())}), "");
+    sender.join();
+    EXPECT_LT(ReceivePollCount(), kPolls) << "the wait ran out instead";
+}
+
+TEST_F(MidiFunctions, AMessageQueuedBeforeTheCallIsDrained) {
+    JackPeer peer;
+    const long in = FindPort("in", peer.out_port());
+    SetReceiveTiming(1, std::chrono::milliseconds(1));
+    ASSERT_EQ(Receive({in}), "");  // leaves the port open; whatever arrives now queues
+    SetReceiveTiming(kPolls, kPause);
+    peer.Send({144, 60, 1});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // ~100 JACK periods to arrive
+    std::thread sender = SendWhenWaiting(peer, {{144, 60, 2}});
+    EXPECT_EQ(Receive({in}), "144,60,2");
+    sender.join();
+}
+
+TEST_F(MidiFunctions, NoAnswerGivesTheEmptyTextAfterAllPolls) {
+    JackPeer peer;
+    SetReceiveTiming(30, std::chrono::milliseconds(1));
+    EXPECT_EQ(Receive({FindPort("in", peer.out_port())}), "");
+    EXPECT_EQ(ReceivePollCount(), 30);
+}
+
+TEST_F(MidiFunctions, TwoParametersSendNoRequestAndSelectNoOutput) {
+    JackPeer peer;
+    SetReceiveTiming(3, std::chrono::milliseconds(1));
+    EXPECT_EQ(Receive({FindPort("in", peer.out_port()), FindPort("out", peer.in_port())}), "");
+    EXPECT_EQ(outport_flag, 0);
+    EXPECT_EQ(ReceivePollCount(), 3);
+}
+
+TEST_F(MidiFunctions, RequestsShorterThanTwoBytesAreNotSentButTheWaitHappens) {
+    JackPeer peer;
+    const long in = FindPort("in", peer.out_port());
+    ASSERT_TRUE(Set_InPort(in));
+    const long out = FindPort("out", peer.in_port());
+    SetReceiveTiming(3, std::chrono::milliseconds(1));
+    for (const char* request : {"", "5", "300"}) {
+        EXPECT_EQ(Receive({in, out, request}), "") << "'" << request << "'";
+        EXPECT_EQ(ReceivePollCount(), 3) << "'" << request << "'";
+        EXPECT_EQ(outport_flag, 1) << "'" << request << "'";
+    }
+    // A marker sent afterwards is the first thing the peer ever got.
+    ASSERT_EQ(CallFunction(Velkora_MIDISend, {out, "144,1,1"}), "0");
+    ASSERT_TRUE(peer.WaitFor(1));
+    EXPECT_EQ(peer.Received().front(), (Bytes{144, 1, 1}));
+}
+
+TEST_F(MidiFunctions, AnInPortThatCannotBeOpenedReturnsAtOnceWithoutRequest) {
+    JackPeer peer;
+    const long out = FindPort("out", peer.in_port());
+    for (long in : {-1L, 7L}) {
+        EXPECT_EQ(Receive({in, out, "240,67,32,0,247"}), "") << in;
+        EXPECT_EQ(ReceivePollCount(), 0) << in;
+        EXPECT_EQ(outport_flag, 0) << in;
+    }
+    Delete_MIDIIn();
+    EXPECT_EQ(Receive({0, out, "240,67,32,0,247"}), "");
+    EXPECT_EQ(ReceivePollCount(), 0);
+    EXPECT_EQ(peer.ReceivedCount(), 0u);
+}
+
+std::atomic<int> host_interrupts{0};
+void HostInterruptHandler(int) { host_interrupts.fetch_add(1); }
+
+TEST_F(MidiFunctions, SigintEndsTheWaitAndTheHostHandlerIsBackAfterwards) {
+    struct sigaction host {}, previous {};
+    host.sa_handler = HostInterruptHandler;
+    sigemptyset(&host.sa_mask);
+    ASSERT_EQ(sigaction(SIGINT, &host, &previous), 0);
+    JackPeer peer;
+    SetReceiveTiming(2000, std::chrono::milliseconds(10));  // 20 s: far longer than the test needs
+    std::thread interrupter([] {
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (ReceivePollCount() < 2 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        kill(getpid(), SIGINT);
+    });
+    EXPECT_EQ(Receive({FindPort("in", peer.out_port())}), "");
+    interrupter.join();
+    EXPECT_LT(ReceivePollCount(), 2000);
+    EXPECT_EQ(host_interrupts.load(), 0) << "the wait let the host handler take its SIGINT";
+
+    struct sigaction now {};
+    sigaction(SIGINT, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, &HostInterruptHandler);
+    raise(SIGINT);
+    EXPECT_EQ(host_interrupts.load(), 1);
+    sigaction(SIGINT, &previous, nullptr);
+}
+
+}  // namespace

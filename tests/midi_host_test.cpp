@@ -1,0 +1,119 @@
+// The MIDI functions as a calculation sees them: velkora-host with the built
+// plug-in, talking to a running velkora-synth on the test's JACK server.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "midi_support.h"
+
+namespace {
+
+std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+// Evaluates the expressions in one host run; one printed line each.
+std::vector<std::string> Host(const std::vector<std::string>& expressions) {
+    std::string input;
+    for (const std::string& e : expressions) input += e + "\n";
+    const ProcessResult run = RunHost({}, input, 90);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    for (size_t nl; (nl = run.out.find('\n', begin)) != std::string::npos; begin = nl + 1) {
+        lines.push_back(run.out.substr(begin, nl - begin));
+    }
+    lines.resize(expressions.size());
+    return lines;
+}
+
+std::string HostOne(const std::string& expression) { return Host({expression})[0]; }
+
+// The number under which a fresh host lists `name` on side `type`, or -1.
+long HostPort(const std::string& type, const std::string& name) {
+    std::vector<std::string> expressions;
+    for (int i = 0; i < 8; ++i) expressions.push_back("Velkora_PortName ( " + Quote(type) + " ; " + std::to_string(i) + " )");
+    const std::vector<std::string> names = Host(expressions);
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name) return static_cast<long>(i);
+    }
+    return -1;
+}
+
+std::string Send(long port, const std::string& message) {
+    return "Velkora_MIDISend ( " + std::to_string(port) + " ; " + Quote(message) + " )";
+}
+
+class MidiHost : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(synth_.ready()) << synth_.error_output(); }
+    SynthProcess synth_;
+};
+
+TEST_F(MidiHost, PortCountAndNameNameTheSynthsPortsAndNothingElse) {
+    // The test's JACK server runs nothing but the synth.
+    const struct {
+        std::string expression;
+        std::string expected;
+    } rows[] = {
+        {"Velkora_PortCount ( \"out\" )", "1"},
+        {"Velkora_PortCount ( \"in\" )", "1"},
+        {"Velkora_PortName ( \"out\" ; 0 )", synth_.in_port()},
+        {"Velkora_PortName ( \"in\" ; 0 )", synth_.out_port()},
+        {"Velkora_PortCount ( \"IN\" )", "0"},
+        {"Velkora_PortCount ( \" in\" )", "0"},
+        {"Velkora_PortCount ( \"\" )", "0"},
+        {"Velkora_PortName ( \"IN\" ; 0 )", ""},
+        {"Velkora_PortName ( \" in\" ; 0 )", ""},
+        {"Velkora_PortName ( \"\" ; 0 )", ""},
+        {"Velkora_PortName ( \"out\" ; 1 )", ""},
+        {"Velkora_PortName ( \"in\" ; 5 )", ""},
+        {"Velkora_PortName ( \"out\" ; -1 )", ""},
+        {"Velkora_PortName ( \"in\" ; -2147483648 )", ""},
+    };
+    std::vector<std::string> expressions;
+    for (const auto& row : rows) expressions.push_back(row.expression);
+    const std::vector<std::string> got = Host(expressions);
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], rows[i].expected) << rows[i].expression;
+}
+
+TEST_F(MidiHost, SentMessagesArriveExactlyAsWritten) {
+    const long port = HostPort("out", synth_.in_port());
+    ASSERT_GE(port, 0);
+    const std::string sysex = ValueList(SysEx(2000));
+    // One host run: the second and third send reuse the port the first opened.
+    EXPECT_EQ(Host({Send(port, "144,60,100"), Send(port, "128,60,0"), Send(port, sysex)}),
+              (std::vector<std::string>{"0", "0", "0"}));
+    EXPECT_EQ(synth_.NextLine(), "144,60,100");
+    EXPECT_EQ(synth_.NextLine(), "128,60,0");
+    EXPECT_EQ(synth_.NextLine(), sysex);
+}
+
+TEST_F(MidiHost, ASendToAPortThatDoesNotExistSendsNothing) {
+    const long port = HostPort("out", synth_.in_port());
+    ASSERT_GE(port, 0);
+    EXPECT_EQ(Host({Send(1, "144,1,1"), Send(-1, "144,2,2"), Send(99, "144,3,3"), Send(port, "144,4,4")}),
+              (std::vector<std::string>{"-1", "-1", "-1", "0"}));
+    EXPECT_EQ(synth_.NextLine(), "144,4,4") << "the synth got a message meant for no port";
+}
+
+TEST_F(MidiHost, ARequestBringsTheSynthsDump) {
+    const long in = HostPort("in", synth_.out_port());
+    const long out = HostPort("out", synth_.in_port());
+    ASSERT_GE(in, 0);
+    ASSERT_GE(out, 0);
+    EXPECT_EQ(HostOne("Velkora_MIDIReceive ( " + std::to_string(in) + " ; " + std::to_string(out) +
+                      " ; \"240,67,32,0,247\" )"),
+              SynthDump());
+    EXPECT_EQ(synth_.NextLine(), "240,67,32,0,247");
+}
+
+TEST(MidiHostSending, WithOnlyAnInPortTheNextMessageOfTheDeviceComesBack) {
+    SynthProcess synth({"--send", "176,7,100", "--every", "100"});
+    ASSERT_TRUE(synth.ready()) << synth.error_output();
+    const long in = HostPort("in", synth.out_port());
+    ASSERT_GE(in, 0);
+    EXPECT_EQ(HostOne("Velkora_MIDIReceive ( " + std::to_string(in) + " )"), "176,7,100");
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+// Peers for the MIDI tests on a JACK server: velkora-synth as a child process,
+// JACK ports inside the test process, and calls of the external functions with
+// host values made through FMXHost.h.
+#ifndef VELKORA_TESTS_MIDI_SUPPORT_H
+#define VELKORA_TESTS_MIDI_SUPPORT_H
+
+#include <signal.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "FMXHost.h"
+#include "RtMidi.h"
+
+typedef std::vector<unsigned char> Bytes;
+
+// Deadline for anything that should happen within a few JACK periods; only
+// a broken peer ever waits this long.
+const std::chrono::milliseconds kPatience(10000);
+
+// A client name no other test or run of this binary uses.
+std::string UniqueClientName(const std::string& stem);
+
+std::string ValueList(const Bytes& bytes);
+// A SysEx message of `length` bytes: F0 7D <counting data bytes> F7.
+Bytes SysEx(size_t length);
+
+// The synth's voice dump as a value list (velkora-synth --print-dump).
+std::string SynthDump();
+
+// velkora-synth as a child process under a unique client name. The
+// constructor returns once the synth said it is ready (or has died).
+class SynthProcess {
+public:
+    explicit SynthProcess(const std::vector<std::string>& extra_args = {});
+    ~SynthProcess();
+    SynthProcess(const SynthProcess&) = delete;
+    SynthProcess& operator=(const SynthProcess&) = delete;
+
+    bool ready() const { return !in_port_.empty(); }
+    const std::string& in_port() const { return in_port_; }    // where the synth listens
+    const std::string& out_port() const { return out_port_; }  // where the synth sends
+    const std::string& error_output() const { return err_; }
+
+    // The next line the synth logged, or "" when none came within `timeout`.
+    std::string NextLine(std::chrono::milliseconds timeout = kPatience);
+    // Sends `signal` (unless it has ended already), then gives its exit
+    // status (128 + signal when a signal ended it).
+    int Stop(int signal = SIGTERM);
+
+private:
+    bool ReadSome(int fd, std::string& into, std::chrono::milliseconds timeout);
+
+    pid_t pid_ = -1;
+    int status_ = -1;
+    int out_fd_ = -1;
+    int err_fd_ = -1;
+    std::string out_;
+    std::string err_;
+    std::string in_port_;
+    std::string out_port_;
+};
+
+// Two JACK ports inside the test process: "NAME:in" collects what arrives,
+// "NAME-out:out" sends.
+class JackPeer {
+public:
+    explicit JackPeer(const std::string& stem = "peer");
+    const std::string& in_port() const { return in_port_; }
+    const std::string& out_port() const { return out_port_; }
+
+    void Send(const Bytes& message) { out_->sendMessage(&message); }
+    // Waits until at least `count` messages have arrived; false on timeout.
+    bool WaitFor(size_t count, std::chrono::milliseconds timeout = kPatience);
+    std::vector<Bytes> Received();
+    size_t ReceivedCount();
+
+private:
+    static void OnMessage(double, std::vector<unsigned char>* message, void* self);
+
+    std::string in_port_;
+    std::string out_port_;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<Bytes> received_;
+    std::unique_ptr<RtMidiIn> in_;
+    std::unique_ptr<RtMidiOut> out_;
+};
+
+// Port number under which the plug-in's side "in" / "out" lists `name`
+// now, or -1.
+long FindPort(const std::string& type, const std::string& name);
+
+// A parameter for an external function: a text or a number.
+struct Param {
+    Param(const char* t) : text(t) {}
+    Param(const std::string& t) : text(t) {}
+    Param(long n) : is_number(true), number(static_cast<double>(n)) {}
+    Param(int n) : is_number(true), number(n) {}
+    bool is_number = false;
+    double number = 0;
+    std::string text;
+};
+
+// Calls an external function as the host would and returns its result as
+// text (a number in the host's form); `code` receives the error code.
+std::string CallFunction(fmx::ExtPluginType function, const std::vector<Param>& params, fmx::errcode* code = nullptr);
+
+#endif

@@ -1,0 +1,120 @@
+// The codec against a model written the plain way: find the separator, cut
+// the element off the front, strtoul it; snprintf per element when writing.
+// Generated inputs from a fixed seed, rich in the things strtoul cares about.
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ValueList.h"
+
+namespace {
+
+ByteArray ModelRead(std::string text, const std::string& separator, const std::string& radix) {
+    const int base = radix == "hex" ? 16 : radix == "bin" ? 2 : 10;
+    const size_t length = text.length();
+    ByteArray bytes;
+    size_t last = 0;
+    while (last <= length) {
+        last = text.find(separator);
+        const std::string element = text.substr(0, last);
+        bytes.push_back(static_cast<unsigned char>(std::strtoul(element.c_str(), nullptr, base) & 0xFF));
+        text.erase(0, last + separator.length());
+    }
+    return bytes;
+}
+
+std::string ModelWrite(const ByteArray& bytes, const std::string& separator, const std::string& radix) {
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        char element[16];
+        if (radix == "hex") {
+            std::snprintf(element, sizeof element, "%02X", bytes[i]);
+        } else if (radix == "bin") {
+            for (int bit = 0; bit < 8; ++bit) element[bit] = (bytes[i] >> (7 - bit)) & 1 ? '1' : '0';
+            element[8] = '\0';
+        } else if (radix == "raw") {
+            element[0] = static_cast<char>(bytes[i]);
+            element[1] = '\0';
+        } else {
+            std::snprintf(element, sizeof element, "%u", bytes[i]);
+        }
+        text.append(element, radix == "raw" ? 1 : std::char_traits<char>::length(element));
+        if (i + 1 < bytes.size()) text += separator;
+    }
+    return text;
+}
+
+// Pieces that strtoul treats specially, mixed with plain digits and the
+// separators themselves so that elements and separators run into each other.
+const std::vector<std::string> kPieces = {
+    "0", "1", "7", "9", "10", "127", "255", "256", "300", "999", "a", "F", "f", "g", "Z", "x", "0x", "0X",
+    " ", "  ", "\t", "\n", "\r", "+", "-", ".", ";", ":", ",", "::", "4294967296", "18446744073709551615",
+    "18446744073709551616", "99999999999999999999999", "000000000000000000000000012", "01", "10", "11",
+    "-0x", "+0X1", "ab", "AB", "\xC3\xA9", std::string(1, '\0'),
+};
+
+const std::vector<std::string> kSeparators = {",", "::", ":", "ab", "0", "1", " ", ", ", "x", "-"};
+const std::vector<std::string> kRadixWords = {"dec", "hex", "bin", "raw", "HEX", ""};
+
+std::string Show(const ByteArray& bytes) {
+    std::string s = "{";
+    for (size_t i = 0; i < bytes.size(); ++i) s += (i ? "," : "") + std::to_string(bytes[i]);
+    return s + "}";
+}
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+TEST(CodecAgainstModel, ReadingGeneratedLists) {
+    std::mt19937 rng(20240611);
+    int mismatches = 0;
+    for (int round = 0; round < 40000 && mismatches < 10; ++round) {
+        const std::string& separator = kSeparators[rng() % kSeparators.size()];
+        const std::string& radix = kRadixWords[rng() % kRadixWords.size()];
+        std::string text;
+        const int pieces = static_cast<int>(rng() % 40);
+        for (int i = 0; i < pieces; ++i) {
+            // Separators often, so most lists have several elements.
+            text += rng() % 3 == 0 ? separator : kPieces[rng() % kPieces.size()];
+        }
+        std::string working = text;
+        const ByteArray got = ValuesToByteArray(working, separator, radix);
+        const ByteArray want = ModelRead(text, separator, radix);
+        if (got != want) {
+            ++mismatches;
+            ADD_FAILURE() << "text \"" << Escaped(text) << "\", separator \"" << separator << "\", radix \"" << radix
+                          << "\": got " << Show(got) << ", model " << Show(want);
+        }
+    }
+}
+
+TEST(CodecAgainstModel, WritingRandomArrays) {
+    std::mt19937 rng(7);
+    const std::vector<std::string> separators = {",", "", "::", ", "};
+    const std::vector<std::string> radixWords = {"dec", "hex", "bin", "raw", "Dec", "x"};
+    for (int round = 0; round < 5000; ++round) {
+        ByteArray bytes(rng() % 50);
+        for (unsigned char& b : bytes) b = static_cast<unsigned char>(rng());
+        const std::string& separator = separators[rng() % separators.size()];
+        const std::string& radix = radixWords[rng() % radixWords.size()];
+        ASSERT_EQ(ByteArrayToString(bytes, separator, radix), ModelWrite(bytes, separator, radix))
+            << "bytes " << Show(bytes) << ", separator \"" << separator << "\", radix \"" << radix << "\"";
+    }
+}
+
+}  // namespace

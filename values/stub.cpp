@@ -1,1 +1,0 @@
-void velkora_values_stub() {}
