@@ -54,3 +54,11 @@ velkora_add_test(midi_host_test SOURCES midi_host_test.cpp
 foreach(_test midi_portmanager_test midi_functions_test midi_synth_live_test midi_host_test)
   velkora_midi_tsan_env(${_test})
 endforeach()
+
+# In a ThreadSanitizer build, MIDI that an instrumented process sends to
+# another process through JACK does not arrive here (its JACK clients miss
+# their periods), so the two suites that check delivery across processes are
+# shown as disabled there; the in-process suites and the stress test run.
+if(VELKORA_SANITIZE MATCHES "thread")
+  set_tests_properties(midi_host_test midi_synth_live_test PROPERTIES DISABLED TRUE)
+endif()

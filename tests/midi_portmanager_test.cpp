@@ -36,24 +36,30 @@ const Side kSides[] = {
 
 long PortOf(const Side& side, const JackPeer& peer) { return FindPort(side.type, (peer.*side.peer_port)()); }
 
-// True when a message gets through the side's open port to or from peer. A
-// message must arrive for true; false needs the whole deadline.
+// True when a message gets through the side's open port to or from peer.
+// The note goes again every 200 ms until one arrives: a JACK client that
+// misses a period loses that period's events. False needs the whole patience.
 bool Delivers(const Side& side, JackPeer& peer, std::chrono::milliseconds patience = kPatience) {
     const Bytes note = {144, 60, 100};
-    if (side.type == std::string("out")) {
-        const size_t before = peer.ReceivedCount();
-        midiout->sendMessage(&note);
-        return peer.WaitFor(before + 1, patience) && peer.Received().back() == note;
-    }
-    Bytes got;
-    while (midiin->getMessage(&got) >= 0 && !got.empty()) {
-    }
-    peer.Send(note);
     const auto deadline = std::chrono::steady_clock::now() + patience;
+    const bool out = side.type == std::string("out");
+    Bytes got;
+    while (out ? false : (midiin->getMessage(&got), !got.empty())) {
+    }
+    const size_t before = peer.ReceivedCount();
     while (std::chrono::steady_clock::now() < deadline) {
-        midiin->getMessage(&got);
-        if (!got.empty()) return got == note;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (out) {
+            midiout->sendMessage(&note);
+            if (peer.WaitFor(before + 1, std::chrono::milliseconds(200))) return peer.Received()[before] == note;
+            continue;
+        }
+        peer.Send(note);
+        const auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+        while (std::chrono::steady_clock::now() < next) {
+            midiin->getMessage(&got);
+            if (!got.empty()) return got == note;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
     }
     return false;
 }

@@ -65,12 +65,9 @@ TEST(SynthLive, LogsEverythingItReceives) {
     }
 }
 
-TEST(SynthLive, AnswersTheDumpRequestWithTheDumpItWroteAndNothingElse) {
-    TempDir dir;
-    SynthProcess synth({"--dump-file", dir.file("voice.syx")});
+TEST(SynthLive, AnswersTheDumpRequestAndNothingElse) {
+    SynthProcess synth;
     ASSERT_TRUE(synth.ready()) << synth.error_output();
-    const std::string file = ReadFile(dir.file("voice.syx"));
-    EXPECT_EQ(ValueList(Bytes(file.begin(), file.end())), SynthDump());
     Link link(synth);
     link.Send({0xF0, 0x43, 0x21, 0x00, 0xF7});  // the request on channel 2: not ours
     link.Send({0xF0, 0x43, 0x20, 0x00, 0xF7});

@@ -70,7 +70,14 @@ TEST(SynthCommandLine, HelpDocumentsTheRequestAndTheDump) {
     }
 }
 
-TEST(SynthCommandLine, AnUnwritableDumpFileFailsBeforeAnyPortOpens) {
+TEST(SynthDump, TheDumpFileHoldsTheSameBytes) {
+    TempDir dir;
+    const ProcessResult run = RunProcess({VELKORA_SYNTH_PATH, "--dump-file", dir.file("voice.syx")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir.file("voice.syx")), Dump());
+}
+
+TEST(SynthCommandLine, AnUnwritableDumpFileFails) {
     const ProcessResult run = RunProcess({VELKORA_SYNTH_PATH, "--dump-file", "/nonexistent-dir/voice.syx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("cannot write"), std::string::npos);

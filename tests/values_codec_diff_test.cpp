@@ -10,42 +10,16 @@
 #include <gtest/gtest.h>
 
 #include "ValueList.h"
+#include "reference_models.h"
 
 namespace {
 
-ByteArray ModelRead(std::string text, const std::string& separator, const std::string& radix) {
-    const int base = radix == "hex" ? 16 : radix == "bin" ? 2 : 10;
-    const size_t length = text.length();
-    ByteArray bytes;
-    size_t last = 0;
-    while (last <= length) {
-        last = text.find(separator);
-        const std::string element = text.substr(0, last);
-        bytes.push_back(static_cast<unsigned char>(std::strtoul(element.c_str(), nullptr, base) & 0xFF));
-        text.erase(0, last + separator.length());
-    }
-    return bytes;
+ByteArray ModelRead(const std::string& text, const std::string& separator, const std::string& radix) {
+    return model::ReadValueList(text, separator, radix);
 }
 
 std::string ModelWrite(const ByteArray& bytes, const std::string& separator, const std::string& radix) {
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        char element[16];
-        if (radix == "hex") {
-            std::snprintf(element, sizeof element, "%02X", bytes[i]);
-        } else if (radix == "bin") {
-            for (int bit = 0; bit < 8; ++bit) element[bit] = (bytes[i] >> (7 - bit)) & 1 ? '1' : '0';
-            element[8] = '\0';
-        } else if (radix == "raw") {
-            element[0] = static_cast<char>(bytes[i]);
-            element[1] = '\0';
-        } else {
-            std::snprintf(element, sizeof element, "%u", bytes[i]);
-        }
-        text.append(element, radix == "raw" ? 1 : std::char_traits<char>::length(element));
-        if (i + 1 < bytes.size()) text += separator;
-    }
-    return text;
+    return model::WriteValueList(bytes, separator, radix);
 }
 
 // Pieces that strtoul treats specially, mixed with plain digits and the

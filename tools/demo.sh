@@ -37,31 +37,38 @@ if [ ! -e /dev/snd/seq ] && ! timeout 3 jack_lsp >/dev/null 2>&1; then
   export JACK_DEFAULT_SERVER=$server
 fi
 
-"$synth" --dump-file "$work/expected.syx" >"$work/synth.log" 2>"$work/synth.err" &
+"$synth" --dump-file "$work/expected.syx"
+"$synth" >"$work/synth.log" 2>"$work/synth.err" &
 synth_pid=$!
 for _ in $(seq 1 50); do grep -q ready "$work/synth.err" 2>/dev/null && break; sleep 0.1; done
 grep -q ready "$work/synth.err" || { echo "demo: velkora-synth did not start:"; cat "$work/synth.err"; exit 1; }
 echo "${dim}velkora-synth is running: $(grep ready "$work/synth.err")${off}"
-
-# The synth's port numbers, as a script would find them.
-find_port() {  # find_port in|out
-  local count i name
-  count=$("$host" "Velkora_PortCount ( \"$1\" )" 2>/dev/null)
-  for ((i = 0; i < count; i++)); do
-    name=$("$host" "Velkora_PortName ( \"$1\" ; $i )" 2>/dev/null)
-    case "$name" in *velkora-synth*) echo "$i"; return 0 ;; esac
-  done
-  echo "demo: no $1 port of velkora-synth among $count" >&2
-  return 1
-}
-out_port=$(find_port out)
-in_port=$(find_port in)
 
 # One host for the whole script, as one FileMaker session: ports opened by an
 # earlier call stay open for the next.
 coproc HOST { exec "$host" 2>"$work/host.err"; }
 host_pid=$HOST_PID
 declare -A vars=()
+
+ask() {  # ask EXPR: evaluates one calculation in the session, prints its result
+  printf '%s\n' "$1" >&"${HOST[1]}"
+  local result
+  IFS= read -r result <&"${HOST[0]}"
+  printf '%s' "$result"
+}
+
+# The synth's port number of a kind, looked up in the session the way a script
+# would, right when it is needed: once the plug-in has a port open, JACK lists
+# it too and numbers can shift.
+find_port() {  # find_port in|out
+  local count i
+  count=$(ask "Velkora_PortCount ( \"$1\" )")
+  for ((i = 0; i < count; i++)); do
+    case "$(ask "Velkora_PortName ( \"$1\" ; $i )")" in *velkora-synth*) echo "$i"; return 0 ;; esac
+  done
+  echo "demo: velkora-synth has no $1 port among $count" >&2
+  return 1
+}
 shorten() { local s=$1; if [ ${#s} -gt 90 ]; then echo "${s:0:72}… (${#s} characters)"; else echo "$s"; fi; }
 
 echo
@@ -70,8 +77,8 @@ while IFS= read -r line || [ -n "$line" ]; do
     "") echo; continue ;;
     //*) echo "${dim}${line}${off}"; continue ;;
   esac
-  line=${line//\{OUT\}/$out_port}
-  line=${line//\{IN\}/$in_port}
+  [[ $line == *"{OUT}"* ]] && line=${line//\{OUT\}/$(find_port out)}
+  [[ $line == *"{IN}"* ]] && line=${line//\{IN\}/$(find_port in)}
   line=${line//\{FILE\}/$work/dump.syx}
   target=""
   if [[ $line =~ ^\$([a-z]+)\ =\ (.*)$ ]]; then
@@ -80,10 +87,11 @@ while IFS= read -r line || [ -n "$line" ]; do
   fi
   expr=$line
   for v in "${!vars[@]}"; do expr=${expr//\$$v/\"${vars[$v]}\"}; done
-  printf '%s\n' "$expr" >&"${HOST[1]}"
-  IFS= read -r result <&"${HOST[0]}"
+  result=$(ask "$expr")
   [ -n "$target" ] && vars[$target]=$result
-  printf '%s%s%s\n    = %s\n' "$bold" "$line" "$off" "$(shorten "$result")"
+  shown=$line
+  [ -n "$target" ] && shown="\$$target = $line"
+  printf '%s%s%s\n    = %s\n' "$bold" "$shown" "$off" "$(shorten "$result")"
 done < "$root/tools/demo.calc"
 exec {HOST[1]}>&-
 wait "$host_pid" 2>/dev/null || true

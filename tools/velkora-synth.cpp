@@ -49,7 +49,7 @@ const char* const kUsage =
     "  --echo          send every received message back on the output port\n"
     "  --send LIST     send LIST (decimal values, e.g. 176,7,100) periodically\n"
     "  --every MS      period of --send in milliseconds (default 1000)\n"
-    "  --dump-file PATH  write the voice dump to PATH as a .syx file, then run\n"
+    "  --dump-file PATH  write the voice dump to PATH as a .syx file and exit\n"
     "  --print-dump    print the voice dump as a value list and exit\n"
     "  --help          this text\n"
     "\n"
@@ -283,7 +283,8 @@ int main(int argc, char** argv) {
         std::cout << ToValueList(VoiceDump()) << std::endl;
         return 0;
     }
-    if (!options.dump_file.empty() && !WriteDump(options.dump_file)) {
+    if (!options.dump_file.empty()) {
+        if (WriteDump(options.dump_file)) return 0;
         std::cerr << "velkora-synth: cannot write " << options.dump_file << ": " << std::strerror(errno) << "\n";
         return 1;
     }

@@ -50,20 +50,28 @@ Decimal DecimalFromDouble(double value) {
 }
 
 Decimal DecimalFromText(const std::u16string& text) {
+    // Only the first kDigits + 1 significant digits decide the value (the last
+    // of them rounds); the ones after only move the exponent. Keeping just
+    // those makes a long text cost no more than one pass.
     std::string digits;
-    bool negative = false, point = false;
-    int32_t fraction = 0;
+    bool negative = false, point = false, seen_digit = false;
+    int32_t fraction = 0, dropped = 0;
     for (char16_t c : text) {
         if (c >= u'0' && c <= u'9') {
-            digits.push_back(static_cast<char>(c));
+            seen_digit = true;
             if (point) ++fraction;
+            if (digits.size() > kDigits) {
+                ++dropped;
+            } else if (!digits.empty() || c != u'0') {
+                digits.push_back(static_cast<char>(c));
+            }
         } else if (c == u'.') {
             point = true;
-        } else if (c == u'-' && digits.empty()) {
+        } else if (c == u'-' && !seen_digit) {
             negative = true;
         }
     }
-    return DecimalFromDigits(negative, digits, -fraction);
+    return DecimalFromDigits(negative, digits, dropped - fraction);
 }
 
 int32_t DecimalToInt32(const Decimal& d) {

@@ -123,6 +123,13 @@ FMX_API void FM_Text_GetBytes(const Text* _self, char* buffer, uint32 buffersize
         size_t written = 0;
         char bytes[4];
         for (size_t i = range.first; i < range.second;) {
+            // ASCII is the same single byte in every encoding of this host.
+            const size_t stop = i + std::min<size_t>(range.second - i, buffersize - written);
+            size_t ascii = i;
+            for (; ascii < stop && s[ascii] < 0x80; ++ascii) buffer[written + (ascii - i)] = static_cast<char>(s[ascii]);
+            written += ascii - i;
+            i = ascii;
+            if (i == range.second || s[i] < 0x80) break;  // done, or the buffer is full
             size_t n = Encode(unicode::NextChar(s, i, range.second), utf8, bytes);
             if (n > buffersize - written) break;  // whole characters only
             std::memcpy(buffer + written, bytes, n);

@@ -30,6 +30,16 @@ inline size_t AppendUtf8(std::u16string& out, const char* s, size_t n) {
     size_t invalid = 0;
     const auto* b = reinterpret_cast<const unsigned char*>(s);
     for (size_t i = 0; i < n;) {
+        if (b[i] < 0x80) {
+            // A run of ASCII, most texts' whole content, widened in one go.
+            size_t end = i;
+            while (end < n && b[end] < 0x80) ++end;
+            const size_t at = out.size();
+            out.resize(at + (end - i));
+            for (size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char16_t>(b[k]);
+            i = end;
+            continue;
+        }
         unsigned char lead = b[i];
         size_t len = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
                    : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
@@ -81,7 +91,18 @@ inline std::string ToUtf8(const std::u16string& s) {
     std::string out;
     out.reserve(s.size());
     char bytes[4];
-    for (size_t i = 0; i < s.size();) out.append(bytes, EncodeUtf8(NextChar(s, i, s.size()), bytes));
+    for (size_t i = 0; i < s.size();) {
+        if (s[i] < 0x80) {
+            size_t end = i;
+            while (end < s.size() && s[end] < 0x80) ++end;
+            const size_t at = out.size();
+            out.resize(at + (end - i));
+            for (size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char>(s[k]);
+            i = end;
+            continue;
+        }
+        out.append(bytes, EncodeUtf8(NextChar(s, i, s.size()), bytes));
+    }
     return out;
 }
 

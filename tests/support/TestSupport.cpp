@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +46,10 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     if (input.empty()) {
         close(in[1]);
         in[1] = -1;
+    } else {
+        // A blocking write of a large input would wait for the child to read
+        // while the child waits for us to read its output.
+        fcntl(in[1], F_SETFL, fcntl(in[1], F_GETFL) | O_NONBLOCK);
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
     bool open_out = true, open_err = true;
@@ -65,6 +70,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
             if (fds[i].fd == in[1]) {
                 ssize_t w = write(in[1], input.data() + written, input.size() - written);
                 if (w > 0) written += static_cast<size_t>(w);
+                if (w < 0 && (errno == EAGAIN || errno == EINTR)) continue;
                 if (w < 0 || written == input.size()) {
                     close(in[1]);
                     in[1] = -1;

@@ -1,0 +1,65 @@
+// What the benchmarks share: generated inputs (fixed seeds, so every run
+// times the same data), an allocation counter, host-side parameter vectors
+// and a private temporary directory. Nothing here is timed itself.
+#ifndef VELKORA_BENCH_BENCHSUPPORT_H
+#define VELKORA_BENCH_BENCHSUPPORT_H
+
+#include <cstddef>
+#include <string>
+
+#include "FMXHost.h"
+#include "ValueList.h"
+
+// ---- inputs -------------------------------------------------------------------
+// n bytes drawn from a fixed seed.
+ByteArray RandomBytes(size_t n, unsigned seed = 1);
+// A canonical list (",", radix word "dec", "hex" or "bin", as ByteArrayToString
+// writes it) of random bytes, as long as possible without exceeding `bytes`.
+std::string CanonicalList(size_t bytes, const std::string& radix, unsigned seed = 1);
+// A canonical decimal list of exactly `elements` random bytes.
+std::string DecimalListOf(size_t elements, unsigned seed = 1);
+// Number of elements of a list: separators plus one.
+size_t ElementCount(const std::string& list);
+
+// ---- allocations --------------------------------------------------------------
+// operator new is replaced in this binary; while counting is on, every call
+// of any form is counted (from any thread).
+struct AllocationCount {
+    long calls;
+    long bytes;
+};
+void StartCountingAllocations();
+AllocationCount StopCountingAllocations();
+
+template <typename F>
+AllocationCount CountAllocations(F&& f) {
+    StartCountingAllocations();
+    f();
+    return StopCountingAllocations();
+}
+
+// ---- host side ----------------------------------------------------------------
+// A parameter vector and a result value as the host hands them to an external
+// function; made outside the timing, released with FreeCall.
+struct HostCall {
+    fmx::DataVect* parms;
+    fmx::Data* result;
+};
+HostCall MakeCall();
+void AddText(HostCall& call, const std::string& utf8);
+void AddNumber(HostCall& call, double value);
+void FreeCall(HostCall& call);
+// The result value's text as UTF-8.
+std::string ResultText(const HostCall& call);
+const fmx::ExprEnv& Env();
+
+// Points gFMX_ExternCallPtr at a call structure that lives for the whole run,
+// so that functions which load strings find the plug-in's bundle.
+void InstallCallStruct();
+
+// ---- files ----------------------------------------------------------------------
+// A directory of this run's own under $TMPDIR (or /tmp), removed at exit.
+const std::string& BenchDir();
+void WriteWholeFile(const std::string& path, const ByteArray& bytes);
+
+#endif

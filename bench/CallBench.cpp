@@ -1,0 +1,133 @@
+// External functions called the way the host calls them, through the SDK
+// stand-in: the cost of one short call, and of moving 1 MiB SysEx files.
+#include <benchmark/benchmark.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#include "BenchSupport.h"
+#include "FMPlugin.h"
+#include "Functions.h"
+#include "ValueList.h"
+
+namespace {
+
+constexpr size_t kFileBytes = 1 << 20;
+
+// ---- one short call ------------------------------------------------------------
+
+void BM_call(benchmark::State& state) {
+    HostCall call = MakeCall();
+    AddText(call, "255,10,0");
+    Velkora_NumToHex(0, Env(), *call.parms, *call.result);
+    if (ResultText(call) != "FF,0A,00") {
+        state.SkipWithError(("Velkora_NumToHex gave " + ResultText(call)).c_str());
+    } else {
+        for (auto _ : state) benchmark::DoNotOptimize(Velkora_NumToHex(0, Env(), *call.parms, *call.result));
+    }
+    FreeCall(call);
+}
+
+void BM_call_baseline(benchmark::State& state) {
+    InstallCallStruct();
+    HostCall call = MakeCall();
+    Velkora_Version(0, Env(), *call.parms, *call.result);
+    if (ResultText(call) != "2.2.0") {
+        state.SkipWithError(("Velkora_Version gave " + ResultText(call)).c_str());
+    } else {
+        for (auto _ : state) benchmark::DoNotOptimize(Velkora_Version(0, Env(), *call.parms, *call.result));
+    }
+    FreeCall(call);
+}
+
+// ---- SysEx files ---------------------------------------------------------------
+
+const ByteArray& FileBytes() {
+    static const ByteArray bytes = RandomBytes(kFileBytes, 4);
+    return bytes;
+}
+
+ByteArray FreadAll(const std::string& path) {
+    ByteArray bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return bytes;
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && st.st_size > 0) {
+        bytes.resize(static_cast<size_t>(st.st_size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    }
+    std::fclose(f);
+    return bytes;
+}
+
+void BM_sysex_read(benchmark::State& state) {
+    const std::string path = BenchDir() + "/read.syx";
+    WriteWholeFile(path, FileBytes());
+    HostCall call = MakeCall();
+    AddText(call, path);
+    Velkora_SysexRead(0, Env(), *call.parms, *call.result);
+    if (ResultText(call) != ByteArrayToString(FileBytes(), ",", "dec")) {
+        state.SkipWithError("Velkora_SysexRead did not give the file's bytes");
+    } else {
+        for (auto _ : state) benchmark::DoNotOptimize(Velkora_SysexRead(0, Env(), *call.parms, *call.result));
+        state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileBytes));
+    }
+    FreeCall(call);
+}
+
+void BM_sysex_read_baseline(benchmark::State& state) {
+    const std::string path = BenchDir() + "/read.syx";
+    WriteWholeFile(path, FileBytes());
+    for (auto _ : state) {
+        const ByteArray bytes = FreadAll(path);
+        std::string text = ByteArrayToString(bytes, ",", "dec");
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileBytes));
+}
+
+const std::string& WriteInput() {
+    static const std::string text = ByteArrayToString(FileBytes(), ",", "dec");
+    return text;
+}
+
+void BM_sysex_write(benchmark::State& state) {
+    const std::string path = BenchDir() + "/write.syx";
+    HostCall call = MakeCall();
+    AddText(call, WriteInput());
+    AddText(call, path);
+    Velkora_SysexWrite(0, Env(), *call.parms, *call.result);
+    if (FreadAll(path) != FileBytes()) {
+        state.SkipWithError("Velkora_SysexWrite did not write the list's bytes");
+    } else {
+        for (auto _ : state) benchmark::DoNotOptimize(Velkora_SysexWrite(0, Env(), *call.parms, *call.result));
+        state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileBytes));
+    }
+    FreeCall(call);
+}
+
+void BM_sysex_write_baseline(benchmark::State& state) {
+    const std::string path = BenchDir() + "/baseline.syx";
+    const std::string& text = WriteInput();
+    for (auto _ : state) {
+        std::string work = text;
+        const ByteArray bytes = ValuesToByteArray(work, ",", "dec");
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (f != nullptr) {
+            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fclose(f);
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileBytes));
+}
+
+}  // namespace
+
+BENCHMARK(BM_call);
+BENCHMARK(BM_call_baseline);
+BENCHMARK(BM_sysex_read)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sysex_read_baseline)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sysex_write)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sysex_write_baseline)->UseRealTime()->Unit(benchmark::kMillisecond);

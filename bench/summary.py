@@ -1,0 +1,86 @@
+#!/usr/bin/env python3
+"""Pairs BM_x with BM_x_baseline in velkora-bench's JSON output and prints
+one line per pair: `x ratio=R` (ours / baseline in time, below 1 is faster),
+with both times and the target. Then the allocation counts of the codec and
+the time per element of the linear-time benchmark."""
+import json
+import sys
+
+# Largest acceptable ratio for each pair.
+TARGETS = {
+    "decode": 0.35, "decode_hex": 0.35, "decode_bin": 0.35,
+    "encode": 0.5, "encode_hex": 0.5, "encode_bin": 0.5,
+    "checksum": 0.5,
+    "call": 1.5,
+    "sysex_read": 1.3, "sysex_write": 1.3,
+    "midi_send": 1.1,
+}
+
+TO_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+
+def show(ns):
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("us", 1e3)):
+        if ns >= scale:
+            return "%.3f %s" % (ns / scale, unit)
+    return "%.1f ns" % ns
+
+
+def short(run_name):
+    """BM_sysex_read/real_time -> sysex_read; arguments stay (decode_linear/10000)."""
+    name = run_name[3:] if run_name.startswith("BM_") else run_name
+    return name.replace("/real_time", "")
+
+
+def main(path):
+    with open(path) as f:
+        data = json.load(f)
+    rows = data.get("benchmarks", [])
+    have_aggregates = any(r.get("run_type") == "aggregate" for r in rows)
+    runs = {}
+    for r in rows:
+        if have_aggregates and not (r.get("run_type") == "aggregate" and r.get("aggregate_name") == "median"):
+            if not r.get("error_occurred"):
+                continue
+        name = short(r.get("run_name", r["name"]))
+        if r.get("error_occurred"):
+            runs.setdefault(name, {"error": r.get("error_message", "skipped")})
+            continue
+        clock = "real_time" if "/real_time" in r.get("run_name", r["name"]) else "cpu_time"
+        r["ns"] = r[clock] * TO_NS[r.get("time_unit", "ns")]
+        runs[name] = r
+
+    print("velkora-bench: median of %s; ratio = ours / baseline (below 1 is faster)" %
+          ("repetitions" if have_aggregates else "one run"))
+    for base_name in sorted(n for n in runs if n.endswith("_baseline")):
+        name = base_name[: -len("_baseline")]
+        ours, base = runs.get(name), runs[base_name]
+        if ours is None:
+            continue
+        if "error" in ours or "error" in base:
+            print("%s skipped: %s" % (name, ours.get("error") or base.get("error")))
+            continue
+        ratio = ours["ns"] / base["ns"]
+        target = TARGETS.get(name)
+        verdict = ""
+        if target is not None:
+            verdict = "  target<=%.2f %s" % (target, "met" if ratio <= target else "MISSED")
+        print("%s ratio=%.2f  ours=%s  baseline=%s%s" % (name, ratio, show(ours["ns"]), show(base["ns"]), verdict))
+
+    for name in sorted(runs):
+        r = runs[name]
+        if "allocs" in r and name.startswith("decode") and "error" not in r:
+            print("%s allocations in one 1 MiB read: %d (%d bytes)" % (name, r["allocs"], r["alloc_bytes"])
+                  if "linear" not in name else
+                  "%s allocations in one read: %d (%d bytes)" % (name, r["allocs"], r["alloc_bytes"]))
+    for name in sorted((n for n in runs if n.startswith("decode_linear/")), key=lambda n: int(n.split("/")[1])):
+        r = runs[name]
+        if "ns_per_element" in r:
+            print("%s time per element: %.2f ns  (total %s)" % (name, r["ns_per_element"], show(r["ns"])))
+    return 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        sys.exit("usage: summary.py velkora-bench.json")
+    sys.exit(main(sys.argv[1]))

@@ -1,0 +1,172 @@
+// The lifecycle under abuse, in-process against a JACK server: a hundred
+// rounds of Init, calls with real ports open, Shutdown; calls that arrive
+// after Shutdown; Init and Shutdown sent twice. Nothing may leak (host objects,
+// descriptors), no port may survive a restart, and nothing may crash (ASan
+// catches a use after free or a double free).
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "MidiIO.h"
+#include "PortManager.h"
+#include "midi_support.h"
+#include "reliability_inprocess.h"
+
+namespace {
+
+using reliability::Arg;
+using reliability::Outcome;
+
+const int kRounds = 100;
+
+class Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fmx::FMH_Hook_Reset();
+        SetReceiveTiming(2, std::chrono::milliseconds(1));
+    }
+    void TearDown() override {
+        reliability::SendShutdown();
+        SetReceiveTiming(30, std::chrono::milliseconds(1000));
+    }
+
+    static std::string CallOk(const std::string& name, const std::vector<Arg>& args) {
+        fmx::ExtPluginType fn = reliability::Find(name);
+        EXPECT_NE(fn, nullptr) << name;
+        if (fn == nullptr) return "?";
+        const Outcome o = reliability::Call(fn, args);
+        EXPECT_EQ(o.exception, Outcome::kNone) << name << " raised " << reliability::Describe(o.exception);
+        return o.result;
+    }
+
+    // One round with ports open: the peer hears the note, our input listens
+    // on the peer's output.
+    static void Round(JackPeer& peer, int round) {
+        ASSERT_EQ(reliability::SendInit(), 55) << "round " << round;
+        ASSERT_EQ(in_flag, 1) << "round " << round;
+        ASSERT_EQ(out_flag, 1) << "round " << round;
+        EXPECT_EQ(inport_flag, 0) << "round " << round << ": an input port survived the restart";
+        EXPECT_EQ(outport_flag, 0) << "round " << round << ": an output port survived the restart";
+
+        const long out = FindPort("out", peer.in_port());
+        ASSERT_GE(out, 0) << "round " << round;
+        const size_t heard = peer.ReceivedCount();
+        EXPECT_EQ(CallOk("Velkora_MIDISend", {double(out), "144,60,100"}), "0") << "round " << round;
+        EXPECT_EQ(outport_flag, 1) << "round " << round << ": the first send did not open the port";
+        EXPECT_TRUE(peer.WaitFor(heard + 1)) << "round " << round << ": the peer heard nothing";
+
+        const long in = FindPort("in", peer.out_port());
+        ASSERT_GE(in, 0) << "round " << round;
+        EXPECT_EQ(CallOk("Velkora_MIDIReceive", {double(in), double(out), "240,67,32,0,247"}), "")
+            << "round " << round;
+        EXPECT_EQ(inport_flag, 1) << "round " << round;
+        EXPECT_EQ(CallOk("Velkora_NumToHex", {"255,10,0"}), "FF,0A,00") << "round " << round;
+        EXPECT_NE(CallOk("Velkora_PortName", {"out", double(out)}), "") << "round " << round;
+
+        reliability::SendShutdown();
+        EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0) << "round " << round;
+        EXPECT_EQ(fmx::FMH_Registry_Count(), 0u) << "round " << round;
+    }
+};
+
+TEST_F(Lifecycle, HundredRestartsWithOpenPortsLeakNothing) {
+    std::unique_ptr<JackPeer> peer;
+    ASSERT_NO_THROW(peer.reset(new JackPeer("lifecycle"))) << "the JACK server of the test fixture is missing";
+
+    // Two rounds first: the JACK library opens some descriptors once per process.
+    for (int round = 0; round < 2; ++round) Round(*peer, round);
+    const reliability::LiveCounts live = reliability::Live();
+    const int descriptors = reliability::OpenDescriptors();
+
+    for (int round = 2; round < kRounds && !HasFatalFailure(); ++round) {
+        Round(*peer, round);
+        ASSERT_EQ(reliability::Show(reliability::Live()), reliability::Show(live)) << "round " << round;
+        ASSERT_EQ(reliability::OpenDescriptors(), descriptors) << "round " << round << ": descriptors leak";
+    }
+    EXPECT_GE(peer->ReceivedCount(), static_cast<size_t>(kRounds));
+}
+
+// A host that calls functions it was told are gone (it kept the pointers)
+// gets neutral results: no MIDI object is touched, nothing waits.
+TEST_F(Lifecycle, CallsAfterShutdownAreNeutral) {
+    std::unique_ptr<JackPeer> peer;
+    ASSERT_NO_THROW(peer.reset(new JackPeer("after")));
+    ASSERT_EQ(reliability::SendInit(), 55);
+    const long out = FindPort("out", peer->in_port());
+    const long in = FindPort("in", peer->out_port());
+    ASSERT_GE(out, 0);
+    ASSERT_GE(in, 0);
+
+    const char* const kNames[] = {"Velkora_Version",     "Velkora_MIDISend",   "Velkora_PortCount",
+                                  "Velkora_PortName",    "Velkora_MIDIReceive", "Velkora_Checksum",
+                                  "Velkora_SysexWrite",  "Velkora_SysexRead",  "Velkora_NumToBin",
+                                  "Velkora_BinToNum",    "Velkora_NumToHex",   "Velkora_HexToNum",
+                                  "Velkora_BytesToValue", "Velkora_ValueToBytes"};
+    std::vector<fmx::ExtPluginType> fns;
+    for (const char* name : kNames) {
+        fns.push_back(reliability::Find(name));
+        ASSERT_NE(fns.back(), nullptr) << name;
+    }
+    EXPECT_EQ(reliability::Call(fns[1], {double(out), "144,60,100"}).result, "0");
+    EXPECT_EQ(outport_flag, 1);
+    const reliability::LiveCounts live = reliability::Live();
+
+    reliability::SendShutdown();
+    SetReceiveTiming(30, std::chrono::milliseconds(1000));  // a wait now would be a real one
+
+    struct Case {
+        size_t function;
+        std::vector<Arg> args;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {1, {double(out), "144,60,100"}, "-1"},
+        {2, {"out"}, "0"},
+        {2, {"in"}, "0"},
+        {3, {"out", double(out)}, ""},
+        {4, {double(in)}, ""},
+        {4, {double(in), double(out), "240,67,32,0,247"}, ""},
+        {5, {"1,2,3"}, "6"},
+        {8, {"5,240"}, "00000101,11110000"},
+        {9, {"101"}, "5"},
+        {10, {"255"}, "FF"},
+        {11, {"ff"}, "255"},
+        {12, {"2,44", ""}, "300"},
+        {13, {300, 2, "true"}, "44,2"},
+        {7, {"/nonexistent/velkora.syx"}, ""},
+        {0, {"platform"}, "Linux"},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = reliability::Call(fns[c.function], c.args);
+        EXPECT_EQ(o.exception, Outcome::kNone) << kNames[c.function];
+        EXPECT_EQ(o.result, c.expected) << kNames[c.function] << " after Shutdown";
+    }
+    EXPECT_EQ(ReceivePollCount(), 0) << "a receive after Shutdown waited";
+    // Strings of the table: the host's call structure of Shutdown is gone.
+    const Outcome version = reliability::Call(fns[0], {});
+    EXPECT_EQ(version.exception, Outcome::kNone);
+    EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0);
+    EXPECT_EQ(reliability::Show(reliability::Live()), reliability::Show(live));
+    SetReceiveTiming(2, std::chrono::milliseconds(1));
+}
+
+// Init twice and Shutdown twice (a confused host): one client per side, no
+// leak, and after the last Shutdown nothing is left registered or open.
+TEST_F(Lifecycle, RepeatedMessagesAreHarmless) {
+    const reliability::LiveCounts live = reliability::Live();
+    ASSERT_EQ(reliability::SendInit(), 55);
+    const long second = reliability::SendInit();
+    EXPECT_TRUE(second == 55 || second == -2) << "second Init answered " << second;
+    reliability::SendShutdown();
+    reliability::SendShutdown();
+    EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0);
+    EXPECT_EQ(fmx::FMH_Registry_Count(), 0u);
+    EXPECT_EQ(reliability::Show(reliability::Live()), reliability::Show(live));
+    ASSERT_EQ(reliability::SendInit(), 55) << "the plug-in starts again after all that";
+    EXPECT_EQ(fmx::FMH_Registry_Count(), 14u);
+}
+
+}  // namespace
