@@ -10,6 +10,8 @@
 #include "BenchSupport.h"
 #include "FMPlugin.h"
 #include "Functions.h"
+#include "Parameters.h"
+#include "SysexFile.h"
 #include "ValueList.h"
 
 namespace {
@@ -123,6 +125,46 @@ void BM_sysex_write_baseline(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileBytes));
 }
 
+// ---- where the SysEx time goes (not paired with a target) -------------------
+
+// What the host costs to take the 3.6 MB text that Velkora_SysexRead returns.
+void BM_sysex_read_host(benchmark::State& state) {
+    const std::string text = ByteArrayToString(FileBytes(), ",", "dec");
+    HostCall call = MakeCall();
+    for (auto _ : state) benchmark::DoNotOptimize(SetResultText(*call.result, text));
+    FreeCall(call);
+}
+
+// What reading the 3.6 MB DataToSave parameter costs (mostly the host's
+// conversion of its text to bytes).
+void BM_sysex_write_host(benchmark::State& state) {
+    HostCall call = MakeCall();
+    AddText(call, WriteInput());
+    for (auto _ : state) {
+        std::string text = ParameterAsString(*call.parms, 0);
+        benchmark::DoNotOptimize(text.data());
+    }
+    FreeCall(call);
+}
+
+// The file alone: WriteSysexFile (temporary file, flush to disk, rename)
+// against fopen/fwrite/fclose of the same 1 MiB.
+void BM_sysex_write_file(benchmark::State& state) {
+    const std::string path = BenchDir() + "/write.syx";
+    for (auto _ : state) benchmark::DoNotOptimize(WriteSysexFile(path, FileBytes()));
+}
+
+void BM_sysex_write_file_baseline(benchmark::State& state) {
+    const std::string path = BenchDir() + "/baseline.syx";
+    for (auto _ : state) {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (f != nullptr) {
+            std::fwrite(FileBytes().data(), 1, FileBytes().size(), f);
+            std::fclose(f);
+        }
+    }
+}
+
 }  // namespace
 
 BENCHMARK(BM_call);
@@ -131,3 +173,7 @@ BENCHMARK(BM_sysex_read)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_sysex_read_baseline)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_sysex_write)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_sysex_write_baseline)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sysex_read_host)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sysex_write_host)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sysex_write_file)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_sysex_write_file_baseline)->UseRealTime()->Unit(benchmark::kMillisecond);

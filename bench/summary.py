@@ -27,9 +27,10 @@ def show(ns):
 
 
 def short(run_name):
-    """BM_sysex_read/real_time -> sysex_read; arguments stay (decode_linear/10000)."""
+    """BM_sysex_read/real_time -> sysex_read; numeric arguments stay (decode_linear/10000)."""
     name = run_name[3:] if run_name.startswith("BM_") else run_name
-    return name.replace("/real_time", "")
+    parts = name.split("/")
+    return "/".join([parts[0]] + [p for p in parts[1:] if p != "real_time" and ":" not in p])
 
 
 def main(path):
@@ -52,7 +53,8 @@ def main(path):
 
     print("velkora-bench: median of %s; ratio = ours / baseline (below 1 is faster)" %
           ("repetitions" if have_aggregates else "one run"))
-    for base_name in sorted(n for n in runs if n.endswith("_baseline")):
+    order = list(TARGETS) + sorted(n[: -len("_baseline")] for n in runs if n.endswith("_baseline"))
+    for base_name in [n + "_baseline" for n in dict.fromkeys(order) if n + "_baseline" in runs]:
         name = base_name[: -len("_baseline")]
         ours, base = runs.get(name), runs[base_name]
         if ours is None:
@@ -66,6 +68,29 @@ def main(path):
         if target is not None:
             verdict = "  target<=%.2f %s" % (target, "met" if ratio <= target else "MISSED")
         print("%s ratio=%.2f  ours=%s  baseline=%s%s" % (name, ratio, show(ours["ns"]), show(base["ns"]), verdict))
+
+    # Where the time of the host-facing pairs goes.
+    def have(*names):
+        return all(n in runs and "error" not in runs[n] for n in names)
+
+    if have("sysex_read", "sysex_read_baseline", "sysex_read_host"):
+        own = runs["sysex_read"]["ns"] - runs["sysex_read_host"]["ns"]
+        print("sysex_read: the host's storing of the 3.6 MB result text takes %s; without it ours=%s ratio=%.2f"
+              % (show(runs["sysex_read_host"]["ns"]), show(own), own / runs["sysex_read_baseline"]["ns"]))
+    if have("sysex_write", "sysex_write_baseline", "sysex_write_host"):
+        own = runs["sysex_write"]["ns"] - runs["sysex_write_host"]["ns"]
+        print("sysex_write: reading the 3.6 MB parameter takes %s; without it ours=%s ratio=%.2f"
+              % (show(runs["sysex_write_host"]["ns"]), show(own), own / runs["sysex_write_baseline"]["ns"]))
+    if have("sysex_write_file", "sysex_write_file_baseline"):
+        print("sysex_write: of that, the file (temporary file, flushed to disk, renamed) takes %s against %s for "
+              "fopen/fwrite/fclose" % (show(runs["sysex_write_file"]["ns"]), show(runs["sysex_write_file_baseline"]["ns"])))
+    if have("midi_send", "midi_send_baseline"):
+        print("midi_send: the external function adds %s per message to RtMidi's own %s"
+              % (show(runs["midi_send"]["ns"] - runs["midi_send_baseline"]["ns"]), show(runs["midi_send_baseline"]["ns"])))
+    if have("midi_send", "midi_send_baseline", "midi_send_host"):
+        own = runs["midi_send"]["ns"] - runs["midi_send_host"]["ns"]
+        print("midi_send: the host's nine calls (two parameters, the number result) take %s; without them ours=%s "
+              "ratio=%.2f" % (show(runs["midi_send_host"]["ns"]), show(own), own / runs["midi_send_baseline"]["ns"]))
 
     for name in sorted(runs):
         r = runs[name]

@@ -53,7 +53,9 @@ void ClosePort(RtMidi& object, int32_t& port_flag) {
 
 // Opens port n (its low 31 bits) on object and records it. A number at or
 // beyond the current count names no port: JACK would register an unconnected
-// port instead of failing, so it is refused here on every backend.
+// port instead of failing, so it is refused here on every backend. A negative
+// number names no port either; masking alone would turn -2147483648 (what the
+// host makes of any number below the 32-bit range) into port 0.
 bool OpenPort(RtMidi& object, long n, const char* port_name, int32_t& port_flag, long& port_number) {
     const unsigned int masked = static_cast<uint32_t>(n) & 0x7FFFFFFFu;
 
@@ -66,7 +68,7 @@ bool OpenPort(RtMidi& object, long n, const char* port_name, int32_t& port_flag,
 
     unsigned int count = 0;
     std::string error = MidiCall([&] { count = object.getPortCount(); });
-    if (!MidiCallSucceeded(error) || masked >= count) return false;
+    if (!MidiCallSucceeded(error) || n < 0 || masked >= count) return false;
 
     error = MidiCall([&] { object.openPort(masked, port_name); });
     if (!MidiCallSucceeded(error)) return false;

@@ -86,6 +86,9 @@ VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
             pb->result = static_cast<FMX_IntPtr>(kAnswerFailed);
         }
     }
+    // After Shutdown the host may free the structure; a function it still
+    // calls then (a host bug) must not read through a dangling pointer.
+    if (pb->whichCall == kFMXT_Shutdown) gFMX_ExternCallPtr = nullptr;
 }
 
 FMX_IntPtr GetPluginBundle() { return gFMX_ExternCallPtr ? gFMX_ExternCallPtr->instanceID : 0; }

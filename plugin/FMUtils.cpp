@@ -17,6 +17,10 @@ const fmx::uint32 kRegistrationBufferUnits = 1024;
 // LoadStringW cuts an over-long string to capacity - 1 units and terminates it.
 int LoadFromResources(fmx::uint32 id, fmx::unichar16* buffer, fmx::uint32 capacity) {
     HINSTANCE module = reinterpret_cast<HINSTANCE>(GetPluginBundle());
+    if (module == nullptr) {  // not started, or shut down: no module to read
+        if (capacity > 0) buffer[0] = 0;
+        return 0;
+    }
     return LoadStringW(module, id, reinterpret_cast<LPWSTR>(buffer), static_cast<int>(capacity));
 }
 
@@ -30,6 +34,10 @@ int LoadFromResources(fmx::uint32 id, fmx::unichar16* buffer, fmx::uint32 capaci
 unsigned long LoadFromBundle(CFStringRef key, fmx::unichar16* buffer, unsigned long capacity) {
     if (key == nullptr) return 0;
     CFBundleRef bundle = reinterpret_cast<CFBundleRef>(GetPluginBundle());
+    if (bundle == nullptr) {  // not started, or shut down: no bundle to read
+        CFRelease(key);
+        return 0;
+    }
     unsigned long copied = 0;
     CFStringRef found = CFBundleCopyLocalizedString(bundle, key, key, CFSTR("Localizable"));
     if (found != nullptr && found != key) {

@@ -182,7 +182,9 @@ TEST(MidiHostSession, ARequestBringsTheSynthsDump) {
     ASSERT_GE(out, 0);
     ASSERT_EQ(host.Eval(Send(out, "144,60,100")), "0");
     ASSERT_EQ(synth.NextLine(), "144,60,100");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // its echo has gone nowhere by now
+    // Its echo must have gone nowhere before the input port opens, or the
+    // receive below could take it; a sanitizer build's synth is slow.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const long in = host.Port("in", synth.out_port());
     ASSERT_GE(in, 0);
     // Opens the input port; the open output port is reused, whatever its number names now.

@@ -1,5 +1,6 @@
 #include "Decimal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -49,26 +50,61 @@ Decimal DecimalFromDouble(double value) {
     return DecimalFromDigits(value < 0, digits, exponent - static_cast<int32_t>(digits.size() - 1));
 }
 
+namespace {
+
+// The first '.' in [p, end), or end; 32 units at a time while there is none
+// (a counting loop without early exit, which compilers turn into vector code).
+const char16_t* FindPoint(const char16_t* p, const char16_t* end) {
+    for (; end - p >= 32; p += 32) {
+        unsigned points = 0;
+        for (int k = 0; k < 32; ++k) points += p[k] == u'.';
+        if (points != 0) break;
+    }
+    return std::find(p, end, u'.');
+}
+
+int32_t CountDigits(const char16_t* begin, const char16_t* end) {
+    int32_t n = 0;
+    for (const char16_t* p = begin; p != end; ++p) n += static_cast<uint32_t>(*p - u'0') < 10u;
+    return n;
+}
+
+}  // namespace
+
 Decimal DecimalFromText(const std::u16string& text) {
     // Only the first kDigits + 1 significant digits decide the value (the last
-    // of them rounds); the ones after only move the exponent. Keeping just
-    // those makes a long text cost no more than one pass.
+    // of them rounds); the ones after only move the exponent, so past them the
+    // text is just counted: a long text costs one quick pass.
     std::string digits;
     bool negative = false, point = false, seen_digit = false;
     int32_t fraction = 0, dropped = 0;
-    for (char16_t c : text) {
+    size_t i = 0;
+    for (; i < text.size() && digits.size() <= kDigits; ++i) {
+        const char16_t c = text[i];
         if (c >= u'0' && c <= u'9') {
             seen_digit = true;
             if (point) ++fraction;
-            if (digits.size() > kDigits) {
-                ++dropped;
-            } else if (!digits.empty() || c != u'0') {
-                digits.push_back(static_cast<char>(c));
-            }
+            if (!digits.empty() || c != u'0') digits.push_back(static_cast<char>(c));
         } else if (c == u'.') {
             point = true;
         } else if (c == u'-' && !seen_digit) {
             negative = true;
+        }
+    }
+    if (i < text.size()) {
+        const char16_t* rest = text.data() + i;
+        const char16_t* end = text.data() + text.size();
+        if (point) {
+            dropped = CountDigits(rest, end);
+            fraction += dropped;
+        } else {
+            const char16_t* dot = FindPoint(rest, end);
+            dropped = CountDigits(rest, dot);
+            if (dot != end) {
+                const int32_t after = CountDigits(dot + 1, end);
+                dropped += after;
+                fraction += after;
+            }
         }
     }
     return DecimalFromDigits(negative, digits, dropped - fraction);

@@ -125,8 +125,13 @@ FMX_API void FM_Text_GetBytes(const Text* _self, char* buffer, uint32 buffersize
         for (size_t i = range.first; i < range.second;) {
             // ASCII is the same single byte in every encoding of this host.
             const size_t stop = i + std::min<size_t>(range.second - i, buffersize - written);
+            const char16_t* units = s.data();  // a local, so byte stores cannot make it reload
             size_t ascii = i;
-            for (; ascii < stop && s[ascii] < 0x80; ++ascii) buffer[written + (ascii - i)] = static_cast<char>(s[ascii]);
+            for (; stop - ascii >= 16 && unicode::SixteenAscii(units + ascii); ascii += 16) {
+                char* to = buffer + written + (ascii - i);
+                for (size_t k = 0; k < 16; ++k) to[k] = static_cast<char>(units[ascii + k]);
+            }
+            for (; ascii < stop && units[ascii] < 0x80; ++ascii) buffer[written + (ascii - i)] = static_cast<char>(units[ascii]);
             written += ascii - i;
             i = ascii;
             if (i == range.second || s[i] < 0x80) break;  // done, or the buffer is full

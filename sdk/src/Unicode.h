@@ -5,6 +5,8 @@
 #define VELKORA_SDK_UNICODE_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace unicode {
@@ -23,6 +25,19 @@ inline void AppendChar(std::u16string& out, char32_t c) {
     }
 }
 
+// True when the 16 units at p are all ASCII, tested a word at a time.
+inline bool SixteenAscii(const unsigned char* p) {
+    uint64_t w[2];
+    std::memcpy(w, p, sizeof w);
+    return ((w[0] | w[1]) & 0x8080808080808080ull) == 0;
+}
+
+inline bool SixteenAscii(const char16_t* p) {
+    uint64_t w[4];
+    std::memcpy(w, p, sizeof w);
+    return ((w[0] | w[1] | w[2] | w[3]) & 0xFF80FF80FF80FF80ull) == 0;
+}
+
 // Appends the UTF-16 form of n UTF-8 bytes and returns how many bytes were
 // invalid (each one became U+FFFD on its own, so the count equals the number
 // of replacement characters that the input did not spell out itself).
@@ -33,6 +48,7 @@ inline size_t AppendUtf8(std::u16string& out, const char* s, size_t n) {
         if (b[i] < 0x80) {
             // A run of ASCII, most texts' whole content, widened in one go.
             size_t end = i;
+            while (n - end >= 16 && SixteenAscii(b + end)) end += 16;
             while (end < n && b[end] < 0x80) ++end;
             const size_t at = out.size();
             out.resize(at + (end - i));
@@ -94,6 +110,7 @@ inline std::string ToUtf8(const std::u16string& s) {
     for (size_t i = 0; i < s.size();) {
         if (s[i] < 0x80) {
             size_t end = i;
+            while (s.size() - end >= 16 && SixteenAscii(s.data() + end)) end += 16;
             while (end < s.size() && s[end] < 0x80) ++end;
             const size_t at = out.size();
             out.resize(at + (end - i));

@@ -1,9 +1,10 @@
 // ParameterAsString against a model of what it must give: the host's text as
 // UTF-8 up to its first U+0000 (encoding 1), or one code page 437 byte per
 // character, '?' where the code page has none (encoding 2). The first byte
-// picks how often the rest is repeated, so that texts cross the size where the
-// helper leaves its stack buffer for the heap; the rest arrives as UTF-8,
-// invalid sequences included (the host reads those as U+FFFD).
+// picks a length the rest is repeated up to, around the sizes where the helper
+// leaves its 8096-byte stack buffer for the heap (2698 units of three UTF-8
+// bytes, 8096 single bytes); the rest arrives as UTF-8, invalid sequences
+// included (the host reads those as U+FFFD).
 #include <string>
 
 #include "FMXHost.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-const size_t kRepeats[] = {1, 3, 40, 700};
+const size_t kLengths[] = {0, 2690 * 3, 8090, 8200};
 
 // Next code point of valid UTF-8 at s[i], advancing i.
 char32_t NextCodePoint(const std::string& s, size_t& i) {
@@ -24,11 +25,12 @@ char32_t NextCodePoint(const std::string& s, size_t& i) {
     return cp;
 }
 
-// The host's code page 437: which character each byte 0x80..0xFF stands for,
-// asked of the host once.
-const std::u32string& CodePage437High() {
-    static const std::u32string table = [] {
-        std::u32string t;
+// The host's code page 437, asked of the host once: the byte that stands for
+// each character of the Basic Multilingual Plane ('?' where none does).
+const std::string& CodePage437() {
+    static const std::string table = [] {
+        std::string t(0x10000, '?');
+        for (int b = 0; b < 0x80; ++b) t[b] = static_cast<char>(b);
         for (int b = 0x80; b <= 0xFF; ++b) {
             const char byte = static_cast<char>(b);
             fmx::TextAutoPtr text;
@@ -36,7 +38,8 @@ const std::u32string& CodePage437High() {
             char utf8[8] = {};
             text->GetBytes(utf8, sizeof utf8 - 1, 0, fmx::Text::kSize_End, fmx::Text::kEncoding_UTF8);
             size_t i = 0;
-            t += NextCodePoint(utf8, i);
+            const char32_t cp = NextCodePoint(utf8, i);
+            if (cp < 0x10000) t[cp] = byte;
         }
         return t;
     }();
@@ -44,16 +47,11 @@ const std::u32string& CodePage437High() {
 }
 
 std::string ModelCodePage437(const std::string& utf8) {
-    const std::u32string& high = CodePage437High();
+    const std::string& table = CodePage437();
     std::string out;
     for (size_t i = 0; i < utf8.size();) {
         const char32_t cp = NextCodePoint(utf8, i);
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-            continue;
-        }
-        const size_t at = high.find(cp);
-        out += at == std::u32string::npos ? '?' : static_cast<char>(0x80 + at);
+        out += cp < 0x10000 ? table[cp] : '?';
     }
     return out;
 }
@@ -80,8 +78,9 @@ std::string UpToZero(const std::string& s) { return s.substr(0, s.find('\0')); }
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const std::string piece(reinterpret_cast<const char*>(data + 1), size - 1);
-    std::string input;
-    for (size_t k = 0; k < kRepeats[data[0] % 4] && input.size() < (1u << 20); ++k) input += piece;
+    std::string input = piece;
+    const size_t wanted = kLengths[data[0] % 4];
+    while (!piece.empty() && input.size() < wanted) input += piece;
 
     Parameters parms;
     const fmx::Data* value = parms.Add(input);
