@@ -64,18 +64,6 @@ std::string Write(const std::string& data, const std::string& path) {
 }
 std::string Read(const std::string& path) { return "Velkora_SysexRead(" + Quote(path) + ")"; }
 
-std::vector<std::string> Entries(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(d);
-    }
-    return names;
-}
-
 const std::string kTwoToThe32Checksum = sizeof(long) == 8 ? "0" : "127";
 
 TEST(ChecksumThroughHost, Table) {
@@ -192,7 +180,7 @@ TEST(SysexThroughHost, WriteThenRead) {
     WriteFile(path, std::string(1000, 'x'));
     EXPECT_EQ(Calc(Write("1,2", path)), "2");
     EXPECT_EQ(ReadFile(path), "\x01\x02") << "nothing of the longer file is left";
-    EXPECT_EQ(Entries(dir.path()).size(), 1u);
+    EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u);
 }
 
 TEST(SysexThroughHost, NothingToSaveTouchesNothing) {
@@ -202,7 +190,7 @@ TEST(SysexThroughHost, NothingToSaveTouchesNothing) {
     EXPECT_EQ(Calc(Write("", existing)), "0");
     EXPECT_EQ(ReadFile(existing), "keep");
     EXPECT_EQ(Calc(Write("", dir.file("new.syx"))), "0");
-    EXPECT_EQ(Entries(dir.path()).size(), 1u) << "a file was created";
+    EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u) << "a file was created";
 }
 
 TEST(SysexThroughHost, ReadingTable) {
@@ -233,7 +221,7 @@ TEST(SysexThroughHost, SpecialFilesReadAsEmpty) {
 TEST(SysexThroughHost, WriteIntoMissingDirectoryFails) {
     TempDir dir;
     EXPECT_EQ(Calc(Write("1,2,3", dir.file("missing/out.syx"))), "-1");
-    EXPECT_TRUE(Entries(dir.path()).empty());
+    EXPECT_TRUE(DirectoryEntries(dir.path()).empty());
 }
 
 TEST(SysexThroughHost, NonAsciiPath) {
@@ -242,7 +230,7 @@ TEST(SysexThroughHost, NonAsciiPath) {
     EXPECT_EQ(Calc(Write("240,1,247", path)), "3");
     EXPECT_EQ(ReadFile(path), "\xF0\x01\xF7");
     EXPECT_EQ(Calc(Read(path)), "240,1,247");
-    EXPECT_EQ(Entries(dir.path()).size(), 1u);
+    EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u);
 }
 
 // A write that the file system stops half-way (here: the file size limit)
@@ -258,7 +246,7 @@ TEST(SysexThroughHost, WriteFailingHalfWayKeepsTheOldFile) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "-1\n");
     EXPECT_EQ(ReadFile(path), "previous");
-    EXPECT_EQ(Entries(dir.path()).size(), 1u) << "a temporary file was left behind";
+    EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u) << "a temporary file was left behind";
 }
 
 // 1 MiB of every byte value: read as a 3.6 MB value list, which goes back in

@@ -17,18 +17,6 @@ namespace {
 ByteArray Bytes(const std::string& s) { return ByteArray(s.begin(), s.end()); }
 std::string Str(const ByteArray& b) { return std::string(b.begin(), b.end()); }
 
-std::vector<std::string> Entries(const std::string& dir) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(d);
-    }
-    return names;
-}
-
 mode_t ModeOf(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
@@ -53,7 +41,7 @@ TEST(WriteSysexFile, WritesTheBytesThemselves) {
         const std::string path = dir.file("out.syx");
         EXPECT_EQ(WriteSysexFile(path, Bytes(content)), static_cast<long>(content.size())) << content.size();
         EXPECT_TRUE(ReadFile(path) == content) << content.size() << " bytes";
-        EXPECT_EQ(Entries(dir.path()).size(), 1u) << "a temporary file was left behind";
+        EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u) << "a temporary file was left behind";
     }
 }
 
@@ -99,8 +87,8 @@ TEST(WriteSysexFile, FailuresReturnMinusOneAndChangeNothing) {
     struct stat st;
     ASSERT_EQ(lstat(dir.file("fifo").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_TRUE(Entries(dir.file("subdir")).empty());
-    EXPECT_EQ(Entries(dir.path()).size(), 3u) << "something was created";
+    EXPECT_TRUE(DirectoryEntries(dir.file("subdir")).empty());
+    EXPECT_EQ(DirectoryEntries(dir.path()).size(), 3u) << "something was created";
 }
 
 TEST(WriteSysexFile, AReadOnlyDirectoryRefusesAndKeepsTheFile) {
@@ -112,7 +100,7 @@ TEST(WriteSysexFile, AReadOnlyDirectoryRefusesAndKeepsTheFile) {
     EXPECT_EQ(WriteSysexFile(path, Bytes("new")), -1);
     chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(ReadFile(path), "old");
-    EXPECT_EQ(Entries(dir.path()).size(), 1u);
+    EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u);
 }
 
 TEST(WriteSysexFile, PermissionBits) {
@@ -147,7 +135,7 @@ TEST(WriteSysexFile, AVeryLongFileNameStillWorks) {
     const std::string path = dir.file(std::string(250, 'n'));
     EXPECT_EQ(WriteSysexFile(path, Bytes("\xF0")), 1);
     EXPECT_EQ(ReadFile(path), "\xF0");
-    EXPECT_EQ(Entries(dir.path()).size(), 1u);
+    EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u);
 }
 
 TEST(ReadSysexFile, ReadsRegularFilesWhole) {

@@ -10,53 +10,15 @@
 #include <gtest/gtest.h>
 
 #include "FMXHost.h"
+#include "HostValues.h"
 #include "Functions.h"
 #include "TestSupport.h"
 
 namespace {
 
-struct Vect {
-    fmx::DataVect* v = fmx::FMH_DataVect_New();
-    ~Vect() { fmx::FMH_DataVect_Delete(v); }
-    Vect& Text(const std::string& utf8) {
-        fmx::Data* d = fmx::FMH_Data_New();
-        fmx::FMH_Data_SetText(d, utf8.data(), static_cast<fmx::uint32>(utf8.size()));
-        fmx::FMH_DataVect_PushBack(v, d);
-        return *this;
-    }
-    Vect& Number(double n) {
-        fmx::Data* d = fmx::FMH_Data_New();
-        fmx::FMH_Data_SetNumber(d, n);
-        fmx::FMH_DataVect_PushBack(v, d);
-        return *this;
-    }
-};
-
-struct Value {
-    fmx::Data* d = fmx::FMH_Data_New();
-    ~Value() { fmx::FMH_Data_Delete(d); }
-    std::string Utf8() const {
-        fmx::uint32 len = 0;
-        const char* s = fmx::FMH_Data_AsUTF8(d, &len);
-        return std::string(s, len);
-    }
-};
-
 typedef fmx::errcode (*Function)(short, const fmx::ExprEnv&, const fmx::DataVect&, fmx::Data&);
 
-size_t Count(const std::string& dir) {
-    size_t n = 0;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") ++n;
-        }
-        closedir(d);
-    }
-    return n;
-}
-
-size_t OpenFiles() { return Count("/proc/self/fd"); }
+size_t OpenFiles() { return DirectoryEntries("/proc/self/fd").size(); }
 
 class ExternalFunctions : public ::testing::Test {
 protected:
@@ -178,7 +140,7 @@ TEST_F(ExternalFunctions, HostFailuresReleaseEverything) {
     // The write that got as far as the file replaced it; the others did not
     // touch it. Either way there is no third file.
     EXPECT_EQ(ReadFile(out), std::string("\x09\x09", 2));
-    EXPECT_EQ(Count(dir.path()), 2u);
+    EXPECT_EQ(DirectoryEntries(dir.path()).size(), 2u);
 }
 
 }  // namespace

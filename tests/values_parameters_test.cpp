@@ -7,37 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "FMXHost.h"
+#include "HostValues.h"
 #include "Parameters.h"
 
 namespace {
-
-// A parameter vector owning its values; deleted at the end of the test.
-struct Vect {
-    fmx::DataVect* v = fmx::FMH_DataVect_New();
-    ~Vect() { fmx::FMH_DataVect_Delete(v); }
-    Vect& Text(const std::string& utf8) {
-        fmx::Data* d = fmx::FMH_Data_New();
-        fmx::FMH_Data_SetText(d, utf8.data(), static_cast<fmx::uint32>(utf8.size()));
-        fmx::FMH_DataVect_PushBack(v, d);
-        return *this;
-    }
-    Vect& Number(double n) {
-        fmx::Data* d = fmx::FMH_Data_New();
-        fmx::FMH_Data_SetNumber(d, n);
-        fmx::FMH_DataVect_PushBack(v, d);
-        return *this;
-    }
-};
-
-struct Value {
-    fmx::Data* d = fmx::FMH_Data_New();
-    ~Value() { fmx::FMH_Data_Delete(d); }
-    std::string Utf8() const {
-        fmx::uint32 len = 0;
-        const char* s = fmx::FMH_Data_AsUTF8(d, &len);
-        return std::string(s, len);
-    }
-};
 
 std::string Repeat(const std::string& piece, size_t times) {
     std::string s;

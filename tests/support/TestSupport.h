@@ -40,6 +40,8 @@ private:
 };
 
 std::string ReadFile(const std::string& path);
+// Names in a directory, without "." and ".."; empty when it cannot be read.
+std::vector<std::string> DirectoryEntries(const std::string& dir);
 void WriteFile(const std::string& path, const std::string& bytes);
 
 #endif
