@@ -204,4 +204,4 @@ void StopMidiRig() {
 
 BENCHMARK(BM_midi_send)->UseRealTime()->Iterations(kSends);
 BENCHMARK(BM_midi_send_baseline)->UseRealTime()->Iterations(kSends);
-BENCHMARK(BM_midi_send_host);
+BENCHMARK(BM_midi_send_host)->UseRealTime();
