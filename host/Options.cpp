@@ -79,6 +79,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options* out, std::strin
         } else if (name == "--version") {
             if (!noValue()) return false;
             o.version = true;
+        } else if (name == "--verbose") {
+            if (!noValue()) return false;
+            o.verbose = true;
         } else if (name == "--list") {
             if (!noValue()) return false;
             o.list = true;
@@ -192,6 +195,9 @@ Options:
   --info                    print the plug-in's name, description and options
   --help, -h                print this help
   --version                 print the version of velkora-host
+  --verbose                 show what the MIDI library prints while the plug-in
+                            starts (on a machine without a MIDI system it
+                            lists every backend it tried); hidden otherwise
   --                        the remaining arguments are expressions
 
 Expressions (a subset of FileMaker's calculation language):

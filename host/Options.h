@@ -17,6 +17,7 @@ struct Options {
     std::uint16_t interfaceVersion = 62;
     bool list = false;
     bool info = false;
+    bool verbose = false;  // show what the MIDI library prints while the plug-in starts
     std::vector<std::string> expressions;
 
     // Testing options.

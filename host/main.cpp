@@ -1,6 +1,7 @@
 // velkora-host: loads the plug-in, starts it as FileMaker does, evaluates
 // calculations against the functions it registered and shuts it down again,
 // whatever happened in between.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -31,6 +32,33 @@ void PrintLine(const std::string& text) {
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
+
+// While it lives, standard error goes nowhere: the MIDI library reports every
+// backend it tries while the plug-in starts, which buries our own messages.
+class QuietStderr {
+public:
+    explicit QuietStderr(bool quiet) {
+        if (!quiet) return;
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        int null = open("/dev/null", O_WRONLY);
+        if (saved_ < 0 || null < 0 || dup2(null, STDERR_FILENO) < 0) Restore();
+        if (null >= 0) close(null);
+    }
+    ~QuietStderr() { Restore(); }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    void Restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
+        saved_ = -1;
+    }
+    int saved_ = -1;
+};
 
 struct Session {
     PluginLoader loader;
@@ -218,7 +246,10 @@ int RunHost(const Options& options) {
     std::int64_t initAnswer = 0;
     fmx::uint32 logAtInit = 0;
     if (!options.skipInit) {
-        initAnswer = s.loader.Init();
+        {
+            QuietStderr quiet(!options.verbose);
+            initAnswer = s.loader.Init();
+        }
         initSent = true;
         logAtInit = fmx::FMH_Log_Count();
         started = initAnswer == kInitStarted;
