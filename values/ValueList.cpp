@@ -1,5 +1,7 @@
 #include "ValueList.h"
 
+#include "Scan.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -45,61 +47,6 @@ constexpr size_t SafeDigits(unsigned long base) {
     return n;
 }
 
-// The word-at-a-time readers below take bytes in memory order as the low
-// bytes of an integer first.
-bool LittleEndian() {
-    const uint32_t one = 1;
-    unsigned char first;
-    std::memcpy(&first, &one, 1);
-    return first == 1;
-}
-
-// Bit k set where data[k] equals the byte repeated in `pattern`, for the 64
-// bytes at data. Exact per byte: no carry crosses from one byte to the next.
-uint64_t MatchMask(const char* data, uint64_t pattern) {
-    const uint64_t low7 = 0x7F7F7F7F7F7F7F7Full;
-    uint64_t mask = 0;
-    for (int w = 0; w < 8; ++w) {
-        uint64_t x;
-        std::memcpy(&x, data + 8 * w, 8);
-        const uint64_t y = x ^ pattern;
-        const uint64_t zero_bytes = ~(((y & low7) + low7) | y | low7);  // 0x80 in each zero byte
-        mask |= (((zero_bytes >> 7) * 0x0102040810204080ull) >> 56) << (8 * w);
-    }
-    return mask;
-}
-
-struct BitIndex {
-    unsigned char of[64];
-};
-
-constexpr uint64_t kDeBruijn = 0x03F79D71B4CB0A89ull;
-
-constexpr BitIndex MakeBitIndex() {
-    BitIndex t{};
-    for (unsigned i = 0; i < 64; ++i) t.of[(kDeBruijn << i) >> 58] = static_cast<unsigned char>(i);
-    return t;
-}
-
-constexpr BitIndex kBitIndex = MakeBitIndex();
-
-// Index of the lowest set bit of m (m != 0).
-unsigned LowestBit(uint64_t m) { return kBitIndex.of[((m & (0 - m)) * kDeBruijn) >> 58]; }
-
-// The low 8 bits of `length` (0-3) decimal digits at p, or false when one of
-// them is no digit. Reads four bytes. Subtracting '0' from every byte may
-// borrow only upwards; the multiply gathers 100*a + 10*b + c in the top byte.
-bool ShortDecimal(const char* p, size_t length, unsigned& byte) {
-    uint32_t x;
-    std::memcpy(&x, p, 4);
-    const uint32_t d = x - 0x30303030u;
-    const uint32_t ours = static_cast<uint32_t>((uint64_t{1} << (8 * length)) - 1);
-    if (((d + 0x76767676u) | d) & 0x80808080u & ours) return false;  // a byte above 9
-    const uint32_t aligned = static_cast<uint32_t>(static_cast<uint64_t>(d & ours) << (8 * (4 - length)));
-    byte = static_cast<uint32_t>(aligned * 0x00640A01u) >> 24;
-    return true;
-}
-
 bool EightBinaryDigits(uint64_t x) { return (x & 0xFEFEFEFEFEFEFEFEull) == 0x3030303030303030ull; }
 
 // Eight binary digits, first character most significant.
@@ -140,7 +87,7 @@ unsigned char ReadElementInside(std::string& text, size_t begin, size_t end) {
     const char* p = text.data() + begin;
     if (Base == 10 && end - begin <= 3) {
         unsigned byte;
-        if (ShortDecimal(p, end - begin, byte)) return static_cast<unsigned char>(byte);
+        if (scan::ShortDecimal(p, end - begin, byte)) return static_cast<unsigned char>(byte);
     } else if (Base == 16 && end - begin == 2) {
         const unsigned high = DigitOf(p[0]), low = DigitOf(p[1]);
         if (high < 16 && low < 16) return static_cast<unsigned char>(high << 4 | low);
@@ -155,7 +102,7 @@ unsigned char ReadElementInside(std::string& text, size_t begin, size_t end) {
 // How often the byte c occurs in data[0, size), eight bytes at a time: each
 // byte lane of `lanes` counts its matches for up to 255 words.
 size_t CountByte(const char* data, size_t size, unsigned char c) {
-    const uint64_t pattern = 0x0101010101010101ull * c;
+    const uint64_t pattern = scan::Repeated(c);
     const uint64_t low7 = 0x7F7F7F7F7F7F7F7Full;
     size_t total = 0;
     size_t i = 0;
@@ -212,13 +159,13 @@ ByteArray Read(std::string& text, const std::string& separator) {
     bytes.resize(CountElements(text, separator));
     unsigned char* out = bytes.data();
     size_t begin = 0;
-    if (separator.size() == 1 && LittleEndian()) {
+    if (separator.size() == 1 && scan::LittleEndian()) {
         // Every separator in these blocks stands for one more element, so the
         // count above leaves room for all of them.
-        const uint64_t pattern = 0x0101010101010101ull * static_cast<unsigned char>(separator[0]);
+        const uint64_t pattern = scan::Repeated(static_cast<unsigned char>(separator[0]));
         for (size_t block = 0; block + 64 + 8 <= text.size(); block += 64) {
-            for (uint64_t found = MatchMask(text.data() + block, pattern); found != 0; found &= found - 1) {
-                const size_t end = block + LowestBit(found);
+            for (uint64_t found = scan::MatchMask(text.data() + block, pattern); found != 0; found &= found - 1) {
+                const size_t end = block + scan::LowestBit(found);
                 *out++ = ReadElementInside<Base>(text, begin, end);
                 begin = end + 1;
             }
