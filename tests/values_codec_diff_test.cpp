@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fuzz/fuzz_check.h"
+
 #include "ValueList.h"
 #include "reference_models.h"
 
@@ -40,20 +42,6 @@ std::string Show(const ByteArray& bytes) {
     return s + "}";
 }
 
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
 TEST(CodecAgainstModel, ReadingGeneratedLists) {
     std::mt19937 rng(20240611);
     int mismatches = 0;
@@ -71,7 +59,7 @@ TEST(CodecAgainstModel, ReadingGeneratedLists) {
         const ByteArray want = ModelRead(text, separator, radix);
         if (got != want) {
             ++mismatches;
-            ADD_FAILURE() << "text \"" << Escaped(text) << "\", separator \"" << separator << "\", radix \"" << radix
+            ADD_FAILURE() << "text \"" << fuzz::Escaped(text) << "\", separator \"" << separator << "\", radix \"" << radix
                           << "\": got " << Show(got) << ", model " << Show(want);
         }
     }
