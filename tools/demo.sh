@@ -6,8 +6,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELKORA_BUILD_DIR:-$root/build}
-"$root/tools/setup.sh" "$build" >"${TMPDIR:-/tmp}/velkora-demo-setup.log" 2>&1 || {
-  cat "${TMPDIR:-/tmp}/velkora-demo-setup.log"; exit 1; }
+setup_log=${TMPDIR:-/tmp}/velkora-demo-setup.log
+echo "Setting up and building in $build (the first run takes a few minutes; log: $setup_log)"
+"$root/tools/setup.sh" "$build" >"$setup_log" 2>&1 || { cat "$setup_log"; exit 1; }
 
 host=$build/host/velkora-host
 synth=$build/tools/velkora-synth
