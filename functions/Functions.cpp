@@ -46,6 +46,10 @@ fmx::errcode Velkora_SysexRead(short, const fmx::ExprEnv&, const fmx::DataVect& 
     const std::string path = parms.Size() > 0 ? ParameterAsString(parms, 0, fmx::Text::kEncoding_UTF8) : std::string();
     ByteArray bytes;
     ReadSysexFile(path, bytes);
+    // The list is written straight in the host's UTF-16 (a 1 MiB file makes
+    // 3.6 million characters), unless its length is more than the host's
+    // 32-bit text lengths can say; the narrow text has no such limit.
+    if (FitsHostText(4 * bytes.size())) return SetResultText(result, ByteArrayToUtf16(bytes, u",", "dec"), *locale);
     return SetResultText(result, ByteArrayToString(bytes, ",", "dec"), *locale);
 }
 

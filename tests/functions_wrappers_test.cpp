@@ -101,7 +101,7 @@ TEST_F(ExternalFunctions, HostFailuresReleaseEverything) {
         int nth;
     } cases[] = {
         {"SysexRead: reading the path", Velkora_SysexRead, {dir.file("in.syx")}, "FM_Text_GetBytes", 1},
-        {"SysexRead: making the result", Velkora_SysexRead, {dir.file("in.syx")}, "FM_Text_Assign", 1},
+        {"SysexRead: making the result", Velkora_SysexRead, {dir.file("in.syx")}, "FM_Text_AssignUnicodeWithLength", 1},
         {"SysexRead: storing the result", Velkora_SysexRead, {dir.file("in.syx")}, "FM_Data_SetAsText", 1},
         {"SysexRead: the locale", Velkora_SysexRead, {dir.file("in.syx")}, "FM_Locale_Constructor1", 1},
         {"SysexWrite: reading the data", Velkora_SysexWrite, {"1,2", out}, "FM_Text_GetBytes", 1},

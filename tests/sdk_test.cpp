@@ -283,6 +283,64 @@ TEST_F(Sdk, ResultStoresTextOrNumberAndTheHostMayRefuse) {
     fmx::FMH_Data_Delete(&result);
 }
 
+// A value set from a text shares its characters with it; changing either one
+// afterwards must not change the other.
+TEST_F(Sdk, ValueAndTextStayApartAfterSharing) {
+    struct Row { const char* name; std::function<void(fmx::Text&)> edit; std::u16string text_after; };
+    const Row rows[] = {
+        {"assign", [](fmx::Text& t) { t.Assign("1,2"); }, u"1,2"},
+        {"assign with length", [](fmx::Text& t) { t.AssignWithLength("9", 1); }, u"9"},
+        {"assign unicode", [](fmx::Text& t) { const fmx::uint16 u[] = {'7', 0}; t.AssignUnicode(u); }, u"7"},
+        {"append", [](fmx::Text& t) { t.AppendText(t, 0, 3); }, u"144,60,100144"},
+        {"delete", [](fmx::Text& t) { t.DeleteText(3, 100); }, u"144"},
+    };
+    fmx::LocaleAutoPtr loc;
+    for (const Row& r : rows) {
+        fmx::TextAutoPtr t;
+        t->Assign("144,60,100");
+        fmx::Data& value = *fmx::FMH_Data_New();
+        ASSERT_EQ(value.SetAsText(*t, *loc), 0);
+        r.edit(*t);
+        EXPECT_EQ(Units(*t), r.text_after) << r.name;
+        EXPECT_EQ(Units(value.GetAsText()), u"144,60,100") << r.name;
+        EXPECT_EQ(value.GetAsNumber().AsLong(), 14460100) << r.name;
+        // And the other way round: a new value leaves the text alone.
+        t->Assign("5");
+        ASSERT_EQ(value.SetAsText(*t, *loc), 0);
+        fmx::TextAutoPtr other;
+        other->Assign("6");
+        ASSERT_EQ(value.SetAsText(*other, *loc), 0);
+        EXPECT_EQ(Units(*t), u"5") << r.name;
+        fmx::FMH_Data_Delete(&value);
+    }
+}
+
+// A value's number and UTF-8 readings are made on first use; threads that
+// ask at once get one reading, the same for all.
+TEST_F(Sdk, ReadingsMadeOnFirstUseAgreeAcrossThreads) {
+    Params p;
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += std::to_string(i % 10) + ",";
+    p.Text(text);
+    const fmx::Data& value = p.v->At(0);
+    const int kThreads = 4;
+    std::vector<const char*> utf8(kThreads);
+    std::vector<const fmx::FixPt*> number(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&, i] {
+            number[static_cast<size_t>(i)] = &value.GetAsNumber();
+            utf8[static_cast<size_t>(i)] = fmx::FMH_Data_AsUTF8(&value, nullptr);
+        });
+    for (auto& th : threads) th.join();
+    for (int i = 1; i < kThreads; ++i) {
+        EXPECT_EQ(utf8[static_cast<size_t>(i)], utf8[0]);
+        EXPECT_EQ(number[static_cast<size_t>(i)], number[0]);
+    }
+    EXPECT_EQ(std::string(utf8[0]), text);
+    EXPECT_EQ(number[0]->AsFloat(), fmx::FMH_Data_AsDouble(&value));
+}
+
 // ---- registry ---------------------------------------------------------------
 
 fmx::errcode Dummy(fmx::int16, const fmx::ExprEnv&, const fmx::DataVect&, fmx::Data&) { return 0; }
@@ -498,7 +556,7 @@ TEST_F(Sdk, AllocationFailureBecomesCodeOne) {
     const Row rows[] = {
         {"constructor", [&](_fmxcpt& x) { made = fmx::FM_Text_Constructor1(x); }},
         {"assign", [&](_fmxcpt& x) { fmx::FM_Text_Assign(t.get(), longText.c_str(), 1, x); }},
-        {"set as text", [&](_fmxcpt& x) { fmx::FM_Data_SetAsText(&d, t.get(), loc.get(), 1, x); }},
+        {"append", [&](_fmxcpt& x) { fmx::FM_Text_AppendText(t.get(), t.get(), 0, 0xFFFFFFFFu, x); }},
         {"register", [&](_fmxcpt& x) { fmx::FM_ExprEnv_RegisterExternalFunction(q.get(), 1, t.get(), t.get(), 0, 1, 0, Dummy, x); }},
     };
     for (const Row& r : rows) {

@@ -74,8 +74,15 @@ TEST(CodecAgainstModel, WritingRandomArrays) {
         for (unsigned char& b : bytes) b = static_cast<unsigned char>(rng());
         const std::string& separator = separators[rng() % separators.size()];
         const std::string& radix = radixWords[rng() % radixWords.size()];
-        ASSERT_EQ(ByteArrayToString(bytes, separator, radix), ModelWrite(bytes, separator, radix))
+        const std::string model = ModelWrite(bytes, separator, radix);
+        ASSERT_EQ(ByteArrayToString(bytes, separator, radix), model)
             << "bytes " << Show(bytes) << ", separator \"" << separator << "\", radix \"" << radix << "\"";
+        // The UTF-16 form: the model's text with each character widened.
+        const Utf16Text units = ByteArrayToUtf16(bytes, std::u16string(separator.begin(), separator.end()), radix);
+        ASSERT_EQ(std::u16string(units.units.get(), units.size),
+                  std::u16string(reinterpret_cast<const unsigned char*>(model.data()),
+                                 reinterpret_cast<const unsigned char*>(model.data()) + model.size()))
+            << "UTF-16, bytes " << Show(bytes) << ", separator \"" << separator << "\", radix \"" << radix << "\"";
     }
 }
 

@@ -132,6 +132,24 @@ TEST_F(HostHooks, SetResultTextStoresTextAndPassesTheHostCode) {
 
     fmx::FMH_Hook_SetAsTextResult(7);
     EXPECT_EQ(SetResultText(*result.d, "1"), 7);
+    fmx::FMH_Hook_SetAsTextResult(0);
+
+    // The UTF-16 form stores the same text without conversion.
+    fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+    const Utf16Text units = ByteArrayToUtf16({240, 0, 247}, u",", "dec");
+    EXPECT_EQ(SetResultText(*result.d, units, *locale), 0);
+    EXPECT_EQ(result.Utf8(), "240,0,247");
+    EXPECT_EQ(result.d->GetNativeType(), fmx::Data::kDTText);
+    EXPECT_EQ(SetResultText(*result.d, Utf16Text(), *locale), 0);
+    EXPECT_EQ(result.Utf8(), "");
+    fmx::FMH_Hook_SetAsTextResult(7);
+    EXPECT_EQ(SetResultText(*result.d, units, *locale), 7);
+}
+
+TEST(FitsHostText, ThirtyTwoBitLengthsOnly) {
+    EXPECT_TRUE(FitsHostText(0));
+    EXPECT_TRUE(FitsHostText(0xFFFFFFFFu));
+    EXPECT_FALSE(FitsHostText(size_t(0xFFFFFFFFu) + 1));
 }
 
 TEST_F(HostHooks, SetResultNumberStoresANumber) {
@@ -142,13 +160,21 @@ TEST_F(HostHooks, SetResultNumberStoresANumber) {
 }
 
 TEST_F(HostHooks, ResultHelpersReleaseHostObjectsWhenTheHostFails) {
-    const char* entryPoints[] = {"FM_Text_Assign", "FM_Data_SetAsText", "FM_Locale_Constructor1"};
+    const char* entryPoints[] = {"FM_Text_Assign", "FM_Text_AssignUnicodeWithLength", "FM_Data_SetAsText",
+                                 "FM_Locale_Constructor1"};
     for (const char* entryPoint : entryPoints) {
         Value result;
         const fmx::int64 texts = fmx::FMH_LiveObjects(fmx::kFMH_Text);
         const fmx::int64 locales = fmx::FMH_LiveObjects(fmx::kFMH_Locale);
         fmx::FMH_Hook_FailCall(entryPoint, 1, 1);
-        EXPECT_THROW(SetResultText(*result.d, "1,2"), std::bad_alloc) << entryPoint;
+        EXPECT_THROW(
+            {
+                SetResultText(*result.d, "1,2");
+                fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+                SetResultText(*result.d, ByteArrayToUtf16({1, 2}, u",", "dec"), *locale);
+            },
+            std::bad_alloc)
+            << entryPoint;
         fmx::FMH_Hook_Reset();
         EXPECT_EQ(fmx::FMH_LiveObjects(fmx::kFMH_Text), texts) << entryPoint;
         EXPECT_EQ(fmx::FMH_LiveObjects(fmx::kFMH_Locale), locales) << entryPoint;

@@ -141,6 +141,23 @@ TEST(ByteArrayToString, Table) {
     }
 }
 
+// The UTF-16 writer gives the same text, each character widened (a "raw" byte
+// becomes the unit of the same value).
+std::u16string Widened(const std::string& s) {
+    std::u16string out;
+    for (char c : s) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    return out;
+}
+
+TEST(ByteArrayToUtf16, SameTextAsByteArrayToString) {
+    for (const WriteCase& c : kWriteCases) {
+        const Utf16Text text = ByteArrayToUtf16(c.bytes, Widened(c.separator), c.radix);
+        EXPECT_EQ(std::u16string(text.units.get(), text.size), Widened(c.expected))
+            << c.name << ": bytes " << Show(c.bytes) << ", separator \"" << c.separator << "\", radix \"" << c.radix
+            << "\"";
+    }
+}
+
 TEST(ValueList, EveryByteRoundTripsInEachRadix) {
     ByteArray all;
     for (int b = 0; b < 256; ++b) all.push_back(static_cast<unsigned char>(b));

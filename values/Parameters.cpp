@@ -60,6 +60,16 @@ fmx::errcode SetResultText(fmx::Data& result, const std::string& text, const fmx
     return result.SetAsText(*host_text, locale, fmx::Data::kDTText);
 }
 
+bool FitsHostText(size_t units) { return units <= 0xFFFFFFFFu; }
+
+fmx::errcode SetResultText(fmx::Data& result, const Utf16Text& text, const fmx::Locale& locale) {
+    fmx::TextAutoPtr host_text;
+    // UTF-16 units are the host's 16-bit characters.
+    host_text->AssignUnicodeWithLength(reinterpret_cast<const fmx::uint16*>(text.units.get()),
+                                       static_cast<fmx::uint32>(text.size));
+    return result.SetAsText(*host_text, locale, fmx::Data::kDTText);
+}
+
 fmx::errcode SetResultText(fmx::Data& result, const std::string& text) {
     fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
     return SetResultText(result, text, *locale);

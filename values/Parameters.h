@@ -6,6 +6,7 @@
 #include <string>
 
 #include "FMXData.h"
+#include "ValueList.h"
 
 // Parameter `index` as a narrow string in `encoding` (code page 437 unless a
 // caller needs otherwise), up to the first U+0000. The whole text, however
@@ -23,6 +24,10 @@ long CheckRange(long value, long low, long high);
 // a number; SetResultText returns the host's code for the store.
 fmx::errcode SetResultText(fmx::Data& result, const std::string& text);
 fmx::errcode SetResultText(fmx::Data& result, const std::string& text, const fmx::Locale& locale);
+// A text already in UTF-16, the host's own form, stored without conversion.
+// Its length is passed in 32 bits: callers check FitsHostText first.
+bool FitsHostText(size_t units);
+fmx::errcode SetResultText(fmx::Data& result, const Utf16Text& text, const fmx::Locale& locale);
 void SetResultNumber(fmx::Data& result, fmx::int32 number);
 
 #endif

@@ -179,55 +179,61 @@ ByteArray Read(std::string& text, const std::string& separator) {
 // ---- writing ----------------------------------------------------------------
 
 // Every byte's "%u" form, padded to four characters so that one fixed-size copy
-// writes it; `length` says how many count.
+// writes it; `length` says how many count. One table per character width.
+template <typename Char>
 struct DecimalTable {
-    char text[256][4];
+    Char text[256][4];
     unsigned char length[256];
 };
 
-constexpr DecimalTable MakeDecimalTable() {
-    DecimalTable t{};
+template <typename Char>
+constexpr DecimalTable<Char> MakeDecimalTable() {
+    DecimalTable<Char> t{};
     for (int b = 0; b < 256; ++b) {
         int n = 0;
-        if (b >= 100) t.text[b][n++] = static_cast<char>('0' + b / 100);
-        if (b >= 10) t.text[b][n++] = static_cast<char>('0' + b / 10 % 10);
-        t.text[b][n++] = static_cast<char>('0' + b % 10);
+        if (b >= 100) t.text[b][n++] = static_cast<Char>('0' + b / 100);
+        if (b >= 10) t.text[b][n++] = static_cast<Char>('0' + b / 10 % 10);
+        t.text[b][n++] = static_cast<Char>('0' + b % 10);
         t.length[b] = static_cast<unsigned char>(n);
     }
     return t;
 }
 
+template <typename Char>
 struct FixedTable {
-    char hex[256][2];
-    char bin[256][8];
+    Char hex[256][2];
+    Char bin[256][8];
 };
 
-constexpr FixedTable MakeFixedTable() {
-    FixedTable t{};
+template <typename Char>
+constexpr FixedTable<Char> MakeFixedTable() {
+    FixedTable<Char> t{};
     const char digits[] = "0123456789ABCDEF";
     for (int b = 0; b < 256; ++b) {
-        t.hex[b][0] = digits[b >> 4];
-        t.hex[b][1] = digits[b & 0x0F];
-        for (int bit = 0; bit < 8; ++bit) t.bin[b][bit] = static_cast<char>('0' + ((b >> (7 - bit)) & 1));
+        t.hex[b][0] = static_cast<Char>(digits[b >> 4]);
+        t.hex[b][1] = static_cast<Char>(digits[b & 0x0F]);
+        for (int bit = 0; bit < 8; ++bit) t.bin[b][bit] = static_cast<Char>('0' + ((b >> (7 - bit)) & 1));
     }
     return t;
 }
 
-constexpr DecimalTable kDecimal = MakeDecimalTable();
-constexpr FixedTable kFixed = MakeFixedTable();
+template <typename Char>
+constexpr DecimalTable<Char> kDecimal = MakeDecimalTable<Char>();
+template <typename Char>
+constexpr FixedTable<Char> kFixed = MakeFixedTable<Char>();
 
 // Writes every element with `element(out, byte)` (which returns the new end)
 // and the separator between them; gives the end of what was written.
-template <bool OneCharSeparator, typename Element>
-char* WriteAll(char* out, const ByteArray& bytes, const std::string& separator, Element element) {
-    const char* sep = separator.data();
+template <bool OneCharSeparator, typename Char, typename Element>
+Char* WriteAll(Char* out, const ByteArray& bytes, const std::basic_string<Char>& separator, Element element) {
+    const Char* sep = separator.data();
     const size_t sep_size = separator.size();
     out = element(out, bytes[0]);
     for (size_t i = 1; i < bytes.size(); ++i) {
         if (OneCharSeparator) {
             *out++ = sep[0];
         } else {
-            std::memcpy(out, sep, sep_size);
+            std::memcpy(out, sep, sep_size * sizeof(Char));
             out += sep_size;
         }
         out = element(out, bytes[i]);
@@ -235,10 +241,52 @@ char* WriteAll(char* out, const ByteArray& bytes, const std::string& separator, 
     return out;
 }
 
-template <typename Element>
-char* WriteAll(char* out, const ByteArray& bytes, const std::string& separator, Element element) {
+template <typename Char, typename Element>
+Char* WriteAll(Char* out, const ByteArray& bytes, const std::basic_string<Char>& separator, Element element) {
     return separator.size() == 1 ? WriteAll<true>(out, bytes, separator, element)
                                  : WriteAll<false>(out, bytes, separator, element);
+}
+
+enum class Radix { kDecimal, kHex, kBin, kRaw };
+
+Radix RadixOf(const std::string& word) {
+    return word == "hex" ? Radix::kHex : word == "bin" ? Radix::kBin : word == "raw" ? Radix::kRaw : Radix::kDecimal;
+}
+
+// Room for the text of n > 0 bytes: exact, except that decimal counts three
+// digits each plus the fourth character that its last fixed-size copy writes.
+size_t Room(size_t n, size_t separator_size, Radix radix) {
+    const size_t per_byte = radix == Radix::kHex ? 2 : radix == Radix::kBin ? 8 : radix == Radix::kRaw ? 1 : 3;
+    return per_byte * n + (n - 1) * separator_size + (radix == Radix::kDecimal ? 1 : 0);
+}
+
+// Writes the text of n > 0 bytes, in characters of any width, into `out`
+// (Room characters); gives its end.
+template <typename Char>
+Char* WriteText(Char* out, const ByteArray& bytes, const std::basic_string<Char>& separator, Radix radix) {
+    switch (radix) {
+    case Radix::kHex:
+        return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
+            std::memcpy(to, kFixed<Char>.hex[b], 2 * sizeof(Char));
+            return to + 2;
+        });
+    case Radix::kBin:
+        return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
+            std::memcpy(to, kFixed<Char>.bin[b], 8 * sizeof(Char));
+            return to + 8;
+        });
+    case Radix::kRaw:
+        return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
+            *to = static_cast<Char>(b);
+            return to + 1;
+        });
+    case Radix::kDecimal:
+        break;
+    }
+    return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
+        std::memcpy(to, kDecimal<Char>.text[b], 4 * sizeof(Char));
+        return to + kDecimal<Char>.length[b];
+    });
 }
 
 }  // namespace
@@ -251,45 +299,20 @@ ByteArray ValuesToByteArray(std::string& text, const std::string& separator, con
 
 std::string ByteArrayToString(const ByteArray& bytes, std::string separator, std::string radix) {
     std::string text;
-    const size_t n = bytes.size();
-    if (n == 0) return text;
-    const size_t separators = (n - 1) * separator.size();
+    if (bytes.empty()) return text;
+    const Radix r = RadixOf(radix);
+    if (r == Radix::kRaw && separator.empty()) return text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    text.resize(Room(bytes.size(), separator.size(), r));
+    text.resize(static_cast<size_t>(WriteText(&text[0], bytes, separator, r) - text.data()));
+    return text;
+}
 
-    if (radix == "raw" && separator.empty()) {
-        text.assign(reinterpret_cast<const char*>(bytes.data()), n);
-        return text;
-    }
-    if (radix == "hex") {
-        text.resize(2 * n + separators);
-        WriteAll(&text[0], bytes, separator, [](char* out, unsigned char b) {
-            std::memcpy(out, kFixed.hex[b], 2);
-            return out + 2;
-        });
-        return text;
-    }
-    if (radix == "bin") {
-        text.resize(8 * n + separators);
-        WriteAll(&text[0], bytes, separator, [](char* out, unsigned char b) {
-            std::memcpy(out, kFixed.bin[b], 8);
-            return out + 8;
-        });
-        return text;
-    }
-    if (radix == "raw") {
-        text.resize(n + separators);
-        WriteAll(&text[0], bytes, separator, [](char* out, unsigned char b) {
-            *out = static_cast<char>(b);
-            return out + 1;
-        });
-        return text;
-    }
-    // Decimal: room for three digits each plus the fourth byte that the last
-    // fixed-size copy may write; cut to what was written.
-    text.resize(3 * n + separators + 1);
-    char* end = WriteAll(&text[0], bytes, separator, [](char* out, unsigned char b) {
-        std::memcpy(out, kDecimal.text[b], 4);
-        return out + kDecimal.length[b];
-    });
-    text.resize(static_cast<size_t>(end - text.data()));
+Utf16Text ByteArrayToUtf16(const ByteArray& bytes, const std::u16string& separator, const std::string& radix) {
+    Utf16Text text;
+    if (bytes.empty()) return text;
+    const Radix r = RadixOf(radix);
+    // Not zeroed first: every unit up to the end is written.
+    text.units.reset(new char16_t[Room(bytes.size(), separator.size(), r)]);
+    text.size = static_cast<size_t>(WriteText(text.units.get(), bytes, separator, r) - text.units.get());
     return text;
 }

@@ -4,6 +4,7 @@
 #ifndef VELKORA_VALUES_VALUELIST_H
 #define VELKORA_VALUES_VALUELIST_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,14 @@ ByteArray ValuesToByteArray(std::string& text, const std::string& separator, con
 // Writes each byte as "%u" ("dec" and any unknown word), "%02X" ("hex"),
 // eight binary digits ("bin") or the byte itself ("raw"), joined by separator.
 std::string ByteArrayToString(const ByteArray& bytes, std::string separator, std::string radix);
+
+// The same text in UTF-16, for handing straight to the host, which keeps its
+// texts in UTF-16: built once, in a buffer of its own, with no conversion
+// afterwards. "raw" writes each byte as the unit of the same value.
+struct Utf16Text {
+    std::unique_ptr<char16_t[]> units;
+    size_t size = 0;
+};
+Utf16Text ByteArrayToUtf16(const ByteArray& bytes, const std::u16string& separator, const std::string& radix);
 
 #endif

@@ -92,8 +92,8 @@ FMX_API errcode FM_ExprEnv_RegisterExternalFunction(const QuadChar* pluginId, in
                                                    uint32 compatibleOnFlags, ExtPluginType funcPtr, _fmxcpt& _x) {
     return Entry(__func__, _x, [&] {
         if (funcPtr == nullptr) throw BadArgument();
-        Row row{PluginId(Impl(pluginId)), functionId, unicode::ToUtf8(Impl(functionName).s),
-                unicode::ToUtf8(Impl(functionPrototype).s), minArgs, maxArgs, compatibleOnFlags, funcPtr};
+        Row row{PluginId(Impl(pluginId)), functionId, unicode::ToUtf8(Impl(functionName).s()),
+                unicode::ToUtf8(Impl(functionPrototype).s()), minArgs, maxArgs, compatibleOnFlags, funcPtr};
         errcode refusal = RefusalFor(functionId);
         std::unique_lock<std::mutex> lock;
         Registry& reg = Locked(lock);

@@ -1,9 +1,10 @@
 // fmx::Data and fmx::DataVect, and the host's side of them. A value is set
-// whole: its text, number and UTF-8 readings are computed together, so a
-// reader never sees them disagree. Reading past a vector's end gives shared
-// empty objects, never a crash.
+// whole; the number and UTF-8 readings of a text are made from it when first
+// asked for. Reading past a vector's end gives shared empty objects, never a
+// crash.
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "Internal.h"
 #include "Unicode.h"
@@ -12,11 +13,11 @@ using namespace fmxhost;
 
 namespace {
 
-DataImpl TextValue(std::u16string s, fmx::int32 localeType, fmx::int32 nativeType) {
+DataImpl TextValue(const TextImpl& text, fmx::int32 localeType, fmx::int32 nativeType) {
     DataImpl d;
-    d.number.value = DecimalFromText(s);
-    d.utf8 = unicode::ToUtf8(s);
-    d.text.s = std::move(s);
+    d.haveNumber = false;
+    d.haveUtf8 = false;
+    d.text = text;
     d.locale.type = localeType;
     d.nativeType = nativeType;
     return d;
@@ -26,9 +27,32 @@ DataImpl NumberValue(const Decimal& n, fmx::int32 nativeType) {
     DataImpl d;
     d.number.value = n;
     d.utf8 = FormatDecimal(n);
-    d.text.s = unicode::FromUtf8(d.utf8.data(), d.utf8.size());
+    d.text.Set(unicode::FromUtf8(d.utf8.data(), d.utf8.size()));
     d.nativeType = nativeType;
     return d;
+}
+
+// Makes a reading the first time it is asked for. Readers that race wait on
+// one lock; once made, a reading is only ever read.
+std::mutex readingLock;
+
+template <typename Make>
+void MakeOnce(std::atomic<bool>& have, Make make) {
+    if (have.load(std::memory_order_acquire)) return;
+    std::lock_guard<std::mutex> hold(readingLock);
+    if (have.load(std::memory_order_relaxed)) return;
+    make();
+    have.store(true, std::memory_order_release);
+}
+
+const FixPtImpl& NumberOf(const DataImpl& d) {
+    MakeOnce(d.haveNumber, [&] { d.number.value = DecimalFromText(d.text.s()); });
+    return d.number;
+}
+
+const std::string& Utf8Of(const DataImpl& d) {
+    MakeOnce(d.haveUtf8, [&] { d.utf8 = unicode::ToUtf8(d.text.s()); });
+    return d.utf8;
 }
 
 const DataImpl& ItemAt(const DataVectImpl& v, fmx::uint32 i) {
@@ -49,7 +73,7 @@ FMX_API const Text* FM_DataVect_AtAsText(const DataVect* _self, uint32 position,
 }
 
 FMX_API const FixPt* FM_DataVect_AtAsNumber(const DataVect* _self, uint32 position, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Handle<FixPt>(ItemAt(Impl(_self), position).number); });
+    return Entry(__func__, _x, [&] { return Handle<FixPt>(NumberOf(ItemAt(Impl(_self), position))); });
 }
 
 FMX_API const Data* FM_DataVect_At(const DataVect* _self, uint32 position, _fmxcpt& _x) {
@@ -60,11 +84,11 @@ FMX_API errcode FM_Data_SetAsText(Data* _self, const Text* textData, const Local
                                   _fmxcpt& _x) {
     return Entry(__func__, _x, [&] {
         DataImpl& d = Impl(_self);
-        const std::u16string& s = Impl(textData).s;
+        const TextImpl& text = Impl(textData);
         // A host that refuses the value leaves the old one in place.
         if (errcode refused = SetAsTextResult()) return refused;
         int32 localeType = sourceLocale ? Impl(sourceLocale).type : int32(Locale::kType_System);
-        d = TextValue(s, localeType, nativeType);
+        d = TextValue(text, localeType, nativeType);
         return errcode(0);
     });
 }
@@ -86,7 +110,7 @@ FMX_API const Text* FM_Data_GetAsText(const Data* _self, _fmxcpt& _x) {
 }
 
 FMX_API const FixPt* FM_Data_GetAsNumber(const Data* _self, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Handle<FixPt>(Impl(_self).number); });
+    return Entry(__func__, _x, [&] { return Handle<FixPt>(NumberOf(Impl(_self))); });
 }
 
 FMX_API int32 FM_Data_GetNativeType(const Data* _self, _fmxcpt& _x) {
@@ -113,7 +137,9 @@ FMX_API void FMH_Data_Delete(Data* d) {
 
 FMX_API void FMH_Data_SetText(Data* d, const char* utf8, uint32 len) {
     if (d == nullptr || (utf8 == nullptr && len != 0)) return;
-    Impl(d) = TextValue(unicode::FromUtf8(utf8, len), Locale::kType_System, Data::kDTText);
+    TextImpl text;
+    text.Set(unicode::FromUtf8(utf8, len));
+    Impl(d) = TextValue(text, Locale::kType_System, Data::kDTText);
 }
 
 FMX_API void FMH_Data_SetNumber(Data* d, double v) {
@@ -133,12 +159,12 @@ FMX_API void FMH_DataVect_PushBack(DataVect* v, Data* d) {
 }
 
 FMX_API const char* FMH_Data_AsUTF8(const Data* d, uint32* len) {
-    const std::string* s = d ? &Impl(d).utf8 : nullptr;
+    const std::string* s = d ? &Utf8Of(Impl(d)) : nullptr;
     if (len != nullptr) *len = s ? static_cast<uint32>(s->size()) : 0;
     return s ? s->c_str() : "";
 }
 
-FMX_API double FMH_Data_AsDouble(const Data* d) { return d ? DecimalToDouble(Impl(d).number.value) : 0.0; }
+FMX_API double FMH_Data_AsDouble(const Data* d) { return d ? DecimalToDouble(NumberOf(Impl(d)).value) : 0.0; }
 
 FMX_API void FMH_FormatNumber(double v, char* out, uint32 cap) {
     if (out == nullptr || cap == 0) return;

@@ -1,13 +1,17 @@
-// Call counts, injected faults, refusals and live objects. One mutex guards
-// all of it: entry points may be called from several threads at once.
+// Call counts, injected faults, refusals and live objects. Entry points may be
+// called from several threads at once: counts and the armed flags are atomic,
+// everything else is guarded by one mutex.
+#include <cstring>
 #include <map>
 #include <mutex>
-#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "Internal.h"
 
 using namespace fmx;
+using fmxhost::EntryPoint;
+using fmxhost::faultArmed;
 
 namespace {
 
@@ -21,10 +25,9 @@ struct Fault {
 // static constructors and destructors, in any order relative to this library.
 struct State {
     std::mutex mutex;
-    std::map<std::string_view, uint32> calls;  // keys view the entry points' __func__, which live forever
+    std::vector<EntryPoint*> entryPoints;  // one per entry point that has been called
     Fault fault;
     std::map<int16, errcode> refusals;
-    errcode setAsTextResult = 0;
     std::unordered_map<const void*, int32> objects;  // live object -> its kind
     int64 live[kFMH_KindCount] = {};
 };
@@ -35,17 +38,29 @@ State& Locked(std::unique_lock<std::mutex>& lock) {
     return *state;
 }
 
+std::atomic<errcode> setAsTextResult{0};
+
 }  // namespace
 
 namespace fmxhost {
 
-bool EnterEntryPoint(const char* name, _fmxcpt& x) {
+std::atomic<bool> faultArmed{false};
+
+EntryPoint& RegisterEntryPoint(const char* name) {
     std::unique_lock<std::mutex> lock;
     State& st = Locked(lock);
-    ++st.calls[name];
-    if (st.fault.remaining == 0 || st.fault.entryPoint != name || --st.fault.remaining != 0) return true;
+    st.entryPoints.reserve(st.entryPoints.size() + 1);  // a failure here leaks nothing
+    st.entryPoints.push_back(new EntryPoint{name});
+    return *st.entryPoints.back();
+}
+
+bool FaultFires(const char* name, _fmxcpt& x) {
+    std::unique_lock<std::mutex> lock;
+    State& st = Locked(lock);
+    if (st.fault.remaining == 0 || st.fault.entryPoint != name || --st.fault.remaining != 0) return false;
     x.m_code = st.fault.code;
-    return false;
+    faultArmed.store(false, std::memory_order_release);
+    return true;
 }
 
 void Track(const void* p, FMH_ObjectKind kind) {
@@ -72,11 +87,7 @@ errcode RefusalFor(int16 functionId) {
     return it == st.refusals.end() ? 0 : it->second;
 }
 
-errcode SetAsTextResult() {
-    std::unique_lock<std::mutex> lock;
-    State& st = Locked(lock);
-    return st.setAsTextResult;
-}
+errcode SetAsTextResult() { return setAsTextResult.load(std::memory_order_acquire); }
 
 }  // namespace fmxhost
 
@@ -95,33 +106,33 @@ FMX_API void FMH_Hook_FailCall(const char* entryPoint, uint32 nth, int32 code) {
     std::unique_lock<std::mutex> lock;
     State& st = Locked(lock);
     st.fault = entryPoint ? Fault{entryPoint, nth, code} : Fault{};
+    faultArmed.store(st.fault.remaining != 0, std::memory_order_release);
 }
 
-FMX_API void FMH_Hook_SetAsTextResult(errcode code) {
-    std::unique_lock<std::mutex> lock;
-    State& st = Locked(lock);
-    st.setAsTextResult = code;
-}
+FMX_API void FMH_Hook_SetAsTextResult(errcode code) { setAsTextResult.store(code, std::memory_order_release); }
 
 FMX_API void FMH_Hook_Reset(void) {
     std::unique_lock<std::mutex> lock;
     State& st = Locked(lock);
     st.fault = Fault{};
+    faultArmed.store(false, std::memory_order_release);
     st.refusals.clear();
-    st.setAsTextResult = 0;
+    setAsTextResult.store(0, std::memory_order_release);
 }
 
 FMX_API uint32 FMH_CallCount(const char* entryPoint) {
     std::unique_lock<std::mutex> lock;
     State& st = Locked(lock);
-    auto it = entryPoint ? st.calls.find(entryPoint) : st.calls.end();
-    return it == st.calls.end() ? 0 : it->second;
+    uint32 count = 0;
+    for (const EntryPoint* e : st.entryPoints)
+        if (entryPoint != nullptr && std::strcmp(e->name, entryPoint) == 0) count += e->calls.load();
+    return count;
 }
 
 FMX_API void FMH_ResetCallCounts(void) {
     std::unique_lock<std::mutex> lock;
     State& st = Locked(lock);
-    st.calls.clear();
+    for (EntryPoint* e : st.entryPoints) e->calls.store(0);
 }
 
 FMX_API int64 FMH_LiveObjects(int32 kind) {

@@ -4,6 +4,7 @@
 #ifndef VELKORA_SDK_INTERNAL_H
 #define VELKORA_SDK_INTERNAL_H
 
+#include <atomic>
 #include <memory>
 #include <new>
 #include <string>
@@ -15,19 +16,54 @@
 
 namespace fmxhost {
 
-struct TextImpl { std::u16string s; };
+// A text's UTF-16 units. Copies share them until one of them is changed, so
+// that a value set from a multi-megabyte text does not copy it.
+class TextImpl {
+public:
+    const std::u16string& s() const { return units_ ? *units_ : Empty(); }
+    void Set(std::u16string units) { units_ = std::make_shared<std::u16string>(std::move(units)); }
+    // The units, this text's own from now on.
+    std::u16string& Edit() {
+        if (!units_ || units_.use_count() > 1) units_ = std::make_shared<std::u16string>(s());
+        return *units_;
+    }
+
+private:
+    static const std::u16string& Empty() {
+        static const std::u16string empty;
+        return empty;
+    }
+    std::shared_ptr<std::u16string> units_;  // null: empty
+};
 struct FixPtImpl { Decimal value; fmx::int32 precision = fmx::FixPt::kDefltFixedPrecision; };
 struct LocaleImpl { fmx::int32 type = fmx::Locale::kType_System; };
 struct QuadCharImpl { char c[4]; };
 struct ExprEnvImpl { int unused; };
-// A value keeps all its readings at once, so that the pointers handed out
-// stay valid and reading never writes (several threads may read one value).
+// A value's text is set whole; its number and UTF-8 readings are made from
+// the text on first use (a multi-megabyte list is seldom read as a number)
+// and then kept, so that the pointers handed out stay valid. Several threads
+// may read one value: a reading is made once, under a lock (Data.cpp).
 struct DataImpl {
     TextImpl text;    // numbers in FileMaker's form
-    FixPtImpl number; // texts through GetAsNumber
     LocaleImpl locale;
     fmx::int32 nativeType = fmx::Data::kDTInvalid;
-    std::string utf8; // text as UTF-8, for FMH_Data_AsUTF8
+    mutable std::atomic<bool> haveNumber{true};
+    mutable std::atomic<bool> haveUtf8{true};
+    mutable FixPtImpl number;  // texts through GetAsNumber
+    mutable std::string utf8;  // text as UTF-8, for FMH_Data_AsUTF8
+
+    DataImpl() = default;
+    DataImpl(DataImpl&& o) noexcept { *this = std::move(o); }
+    DataImpl& operator=(DataImpl&& o) noexcept {
+        text = std::move(o.text);
+        locale = o.locale;
+        nativeType = o.nativeType;
+        haveNumber.store(o.haveNumber.load());
+        haveUtf8.store(o.haveUtf8.load());
+        number = o.number;
+        utf8 = std::move(o.utf8);
+        return *this;
+    }
 };
 struct DataVectImpl { std::vector<DataImpl*> items; };
 
@@ -54,8 +90,17 @@ template <typename Api, typename I>
 const Api* Handle(const I& impl) { return reinterpret_cast<const Api*>(&impl); }
 
 // ---- hook state (Hooks.cpp) -------------------------------------------------
-// Counts the call; false (with the armed code in x) when an injected fault fires.
-bool EnterEntryPoint(const char* name, fmx::_fmxcpt& x);
+// One per FM_* entry point, made on its first call and never freed. Counting a
+// call is one atomic add; the fault hook is looked at only while one is armed,
+// so an unarmed call takes no lock.
+struct EntryPoint {
+    const char* name;
+    std::atomic<fmx::uint32> calls{0};
+};
+EntryPoint& RegisterEntryPoint(const char* name);
+extern std::atomic<bool> faultArmed;
+// True (with the armed code in x) when the fault armed for this entry point fires now.
+bool FaultFires(const char* name, fmx::_fmxcpt& x);
 // Live-object bookkeeping: Untrack is false for a pointer that is not a live
 // object of that kind, which the deleting entry point then refuses.
 void Track(const void* p, fmx::FMH_ObjectKind kind);
@@ -63,10 +108,14 @@ bool Untrack(const void* p, fmx::FMH_ObjectKind kind);
 fmx::errcode RefusalFor(fmx::int16 functionId);
 fmx::errcode SetAsTextResult();
 
+// Each call site passes its own lambda, so each entry point gets its own
+// instance of this template and of its counter.
 template <typename Body>
 auto Entry(const char* name, fmx::_fmxcpt& x, Body body) noexcept -> decltype(body()) {
     try {
-        if (EnterEntryPoint(name, x)) return body();
+        static EntryPoint& entry = RegisterEntryPoint(name);
+        entry.calls.fetch_add(1, std::memory_order_relaxed);
+        if (!faultArmed.load(std::memory_order_acquire) || !FaultFires(name, x)) return body();
     } catch (const std::bad_alloc&) {
         x.m_code = fmx::_fmxcpt::kBadAlloc;
     } catch (...) {

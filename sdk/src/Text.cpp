@@ -84,39 +84,39 @@ FMX_API void FM_Text_Delete(Text* _self, _fmxcpt& _x) {
 }
 
 FMX_API uint32 FM_Text_GetSize(const Text* _self, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return static_cast<uint32>(Impl(_self).s.size()); });
+    return Entry(__func__, _x, [&] { return static_cast<uint32>(Impl(_self).s().size()); });
 }
 
 FMX_API void FM_Text_Assign(Text* _self, const char* s, int32 encoding, _fmxcpt& _x) {
-    Entry(__func__, _x, [&] { Impl(_self).s = Decode(s, s ? std::strlen(s) : 0, encoding); });
+    Entry(__func__, _x, [&] { Impl(_self).Set(Decode(s, s ? std::strlen(s) : 0, encoding)); });
 }
 
 FMX_API void FM_Text_AssignWithLength(Text* _self, const char* s, uint32 strlength, int32 encoding, _fmxcpt& _x) {
-    Entry(__func__, _x, [&] { Impl(_self).s = Decode(s, strlength, encoding); });
+    Entry(__func__, _x, [&] { Impl(_self).Set(Decode(s, strlength, encoding)); });
 }
 
 FMX_API void FM_Text_AssignUnicode(Text* _self, const uint16* s, _fmxcpt& _x) {
-    Entry(__func__, _x, [&] { Impl(_self).s = FromUnits(s, UnicodeLength(s)); });
+    Entry(__func__, _x, [&] { Impl(_self).Set(FromUnits(s, UnicodeLength(s))); });
 }
 
 FMX_API void FM_Text_AssignUnicodeWithLength(Text* _self, const uint16* s, uint32 strlength, _fmxcpt& _x) {
-    Entry(__func__, _x, [&] { Impl(_self).s = FromUnits(s, strlength); });
+    Entry(__func__, _x, [&] { Impl(_self).Set(FromUnits(s, strlength)); });
 }
 
 FMX_API void FM_Text_AppendText(Text* _self, const Text* other, uint32 position, uint32 size, _fmxcpt& _x) {
     Entry(__func__, _x, [&] {
-        const std::u16string& from = Impl(other).s;
+        const std::u16string& from = Impl(other).s();
         auto range = Clamp(from.size(), position, size);
         // Copy first: other may be _self.
         std::u16string part = from.substr(range.first, range.second - range.first);
-        Impl(_self).s += part;
+        Impl(_self).Edit() += part;
     });
 }
 
 FMX_API void FM_Text_GetBytes(const Text* _self, char* buffer, uint32 buffersize, uint32 position, uint32 size,
                               int32 encoding, _fmxcpt& _x) {
     Entry(__func__, _x, [&] {
-        const std::u16string& s = Impl(_self).s;
+        const std::u16string& s = Impl(_self).s();
         bool utf8 = IsUtf8(encoding);
         if (buffer == nullptr && buffersize != 0) throw BadArgument();
         auto range = Clamp(s.size(), position, size);
@@ -125,15 +125,9 @@ FMX_API void FM_Text_GetBytes(const Text* _self, char* buffer, uint32 buffersize
         for (size_t i = range.first; i < range.second;) {
             // ASCII is the same single byte in every encoding of this host.
             const size_t stop = i + std::min<size_t>(range.second - i, buffersize - written);
-            const char16_t* units = s.data();  // a local, so byte stores cannot make it reload
-            size_t ascii = i;
-            for (; stop - ascii >= 16 && unicode::SixteenAscii(units + ascii); ascii += 16) {
-                char* to = buffer + written + (ascii - i);
-                for (size_t k = 0; k < 16; ++k) to[k] = static_cast<char>(units[ascii + k]);
-            }
-            for (; ascii < stop && units[ascii] < 0x80; ++ascii) buffer[written + (ascii - i)] = static_cast<char>(units[ascii]);
-            written += ascii - i;
-            i = ascii;
+            const size_t run = unicode::NarrowAsciiRun(buffer + written, s.data() + i, stop - i);
+            written += run;
+            i += run;
             if (i == range.second || s[i] < 0x80) break;  // done, or the buffer is full
             size_t n = Encode(unicode::NextChar(s, i, range.second), utf8, bytes);
             if (n > buffersize - written) break;  // whole characters only
@@ -145,7 +139,7 @@ FMX_API void FM_Text_GetBytes(const Text* _self, char* buffer, uint32 buffersize
 
 FMX_API void FM_Text_GetUnicode(const Text* _self, uint16* s, uint32 position, uint32 size, _fmxcpt& _x) {
     Entry(__func__, _x, [&] {
-        const std::u16string& t = Impl(_self).s;
+        const std::u16string& t = Impl(_self).s();
         auto range = Clamp(t.size(), position, size);
         if (s == nullptr && range.second != range.first) throw BadArgument();
         std::copy(t.begin() + range.first, t.begin() + range.second, s);
@@ -154,22 +148,22 @@ FMX_API void FM_Text_GetUnicode(const Text* _self, uint16* s, uint32 position, u
 
 FMX_API uint32 FM_Text_Find(const Text* _self, const Text* other, uint32 position, _fmxcpt& _x) {
     return Entry(__func__, _x, [&] {
-        const std::u16string& s = Impl(_self).s;
-        size_t at = position > s.size() ? std::u16string::npos : s.find(Impl(other).s, position);
+        const std::u16string& s = Impl(_self).s();
+        size_t at = position > s.size() ? std::u16string::npos : s.find(Impl(other).s(), position);
         return at == std::u16string::npos ? uint32(Text::kSize_Invalid) : static_cast<uint32>(at);
     });
 }
 
 FMX_API void FM_Text_DeleteText(Text* _self, uint32 position, uint32 size, _fmxcpt& _x) {
     Entry(__func__, _x, [&] {
-        std::u16string& s = Impl(_self).s;
+        std::u16string& s = Impl(_self).Edit();
         auto range = Clamp(s.size(), position, size);
         s.erase(range.first, range.second - range.first);
     });
 }
 
 FMX_API bool FM_Text_operatorEQ(const Text* _self, const Text* that, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Impl(_self).s == Impl(that).s; });
+    return Entry(__func__, _x, [&] { return Impl(_self).s() == Impl(that).s(); });
 }
 
 FMX_API Locale* FM_Locale_Constructor1(int32 inputType, _fmxcpt& _x) {

@@ -38,6 +38,35 @@ inline bool SixteenAscii(const char16_t* p) {
     return ((w[0] | w[1] | w[2] | w[3]) & 0xFF80FF80FF80FF80ull) == 0;
 }
 
+// Length of the run of ASCII units that s[0, n) starts with, scanned a word
+// at a time.
+template <typename Unit>
+size_t AsciiPrefix(const Unit* s, size_t n) {
+    size_t i = 0;
+    while (n - i >= 16 && SixteenAscii(s + i)) i += 16;
+    while (i < n && s[i] < 0x80) ++i;
+    return i;
+}
+
+// Copies n ASCII units from one width to the other (the compiler vectorises
+// these loops: the two ranges never overlap).
+inline void WidenAscii(char16_t* __restrict to, const unsigned char* __restrict from, size_t n) {
+    for (size_t k = 0; k < n; ++k) to[k] = static_cast<char16_t>(from[k]);
+}
+inline void NarrowAscii(char* __restrict to, const char16_t* __restrict from, size_t n) {
+    for (size_t k = 0; k < n; ++k) to[k] = static_cast<char>(from[k]);
+}
+
+// Narrows the run of ASCII units that from[0, n) starts with into to[], in
+// one pass over the units, and returns its length.
+inline size_t NarrowAsciiRun(char* __restrict to, const char16_t* __restrict from, size_t n) {
+    size_t i = 0;
+    for (; n - i >= 16 && SixteenAscii(from + i); i += 16)
+        for (size_t k = 0; k < 16; ++k) to[i + k] = static_cast<char>(from[i + k]);
+    for (; i < n && from[i] < 0x80; ++i) to[i] = static_cast<char>(from[i]);
+    return i;
+}
+
 // Appends the UTF-16 form of n UTF-8 bytes and returns how many bytes were
 // invalid (each one became U+FFFD on its own, so the count equals the number
 // of replacement characters that the input did not spell out itself).
@@ -47,13 +76,11 @@ inline size_t AppendUtf8(std::u16string& out, const char* s, size_t n) {
     for (size_t i = 0; i < n;) {
         if (b[i] < 0x80) {
             // A run of ASCII, most texts' whole content, widened in one go.
-            size_t end = i;
-            while (n - end >= 16 && SixteenAscii(b + end)) end += 16;
-            while (end < n && b[end] < 0x80) ++end;
+            const size_t run = AsciiPrefix(b + i, n - i);
             const size_t at = out.size();
-            out.resize(at + (end - i));
-            for (size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char16_t>(b[k]);
-            i = end;
+            out.resize(at + run);
+            WidenAscii(&out[at], b + i, run);
+            i += run;
             continue;
         }
         unsigned char lead = b[i];
@@ -109,13 +136,11 @@ inline std::string ToUtf8(const std::u16string& s) {
     char bytes[4];
     for (size_t i = 0; i < s.size();) {
         if (s[i] < 0x80) {
-            size_t end = i;
-            while (s.size() - end >= 16 && SixteenAscii(s.data() + end)) end += 16;
-            while (end < s.size() && s[end] < 0x80) ++end;
+            const size_t run = AsciiPrefix(s.data() + i, s.size() - i);
             const size_t at = out.size();
-            out.resize(at + (end - i));
-            for (size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char>(s[k]);
-            i = end;
+            out.resize(at + run);
+            NarrowAscii(&out[at], s.data() + i, run);
+            i += run;
             continue;
         }
         out.append(bytes, EncodeUtf8(NextChar(s, i, s.size()), bytes));
@@ -124,9 +149,15 @@ inline std::string ToUtf8(const std::u16string& s) {
 }
 
 inline std::u16string FromUtf8(const char* s, size_t n) {
-    std::u16string out;
-    out.reserve(n);
-    AppendUtf8(out, s, n);
+    // The ASCII start (usually the whole text) is widened as it is copied in,
+    // without zeroing a buffer first.
+    const auto* b = reinterpret_cast<const unsigned char*>(s);
+    const size_t ascii = AsciiPrefix(b, n);
+    std::u16string out(b, b + ascii);
+    if (ascii < n) {
+        out.reserve(n);
+        AppendUtf8(out, s + ascii, n - ascii);
+    }
     return out;
 }
 
