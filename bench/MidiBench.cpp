@@ -1,12 +1,20 @@
-// Velkora_MIDISend against a raw RtMidiOut::sendMessage, both to the same
-// JACK port of a receiver in this process, on a private JACK server that the
-// first MIDI benchmark starts and main() stops. Without JACK both are skipped.
+// Velkora_MIDISend against a raw RtMidiOut::sendMessage, both to the input
+// port of a velkora-synth started for the run, on a private JACK server that
+// the first MIDI benchmark starts and main() stops. The synth prints a line
+// per message it receives; counting them shows that every send arrived.
+// Without JACK both are skipped.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,26 +32,39 @@
 
 namespace {
 
-const char kReceiverClient[] = "velkora-bench-receiver";
 // Sends between two waits for delivery: few enough that RtMidi's ring buffers
-// (16 KiB each for sizes and bytes) and one JACK period's MIDI buffer hold
-// them all, so no send is a dropped one. Each wait is up to one JACK period
-// (256 frames at 48 kHz), so the count of sends is fixed rather than timed.
-constexpr long kBatch = 2000;
-constexpr long kSends = 200000;
+// (16 KiB each for sizes and bytes), one JACK period's MIDI buffer and the
+// synth's input queue (1,024 messages) hold them all, so no send is a dropped
+// one. Each wait is at least one JACK period (256 frames at 48 kHz), so the
+// count of sends is fixed rather than timed.
+constexpr long kBatch = 500;
+constexpr long kSends = 100000;
+
+extern "C" char** environ;
 
 struct Rig {
     bool tried = false;
     std::string server;  // set once the server answers
     std::string failure;
-    std::unique_ptr<RtMidiIn> receiver;
+    std::string synth_port;  // CLIENT:in
+    pid_t synth = -1;
+    std::thread reader;  // counts the lines of the synth's output
     std::unique_ptr<RtMidiOut> raw;
-    long port = -1;  // the receiver's port, as both output objects number it
+    long port = -1;  // the synth's port, as both output objects number it
 };
 Rig rig;
 std::atomic<long> received{0};
 
-void Count(double, std::vector<unsigned char>*, void*) { received.fetch_add(1, std::memory_order_relaxed); }
+void CountLines(int fd) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        received.fetch_add(std::count(buffer, buffer + got, '\n'), std::memory_order_relaxed);
+    }
+    close(fd);
+}
 
 std::string RigScript() { return std::string(VELKORA_SOURCE_DIR) + "/tools/jack-rig.sh"; }
 
@@ -55,11 +76,21 @@ std::string StateFile(const std::string& server, const char* suffix) {
 // The server runs in a session of its own; a benchmark run that is
 // interrupted still ends it (by its process id, from the rig's pid file).
 volatile sig_atomic_t server_pid = 0;
+volatile sig_atomic_t synth_pid = 0;
 char pid_file[1024];
 char log_file[1024];
 
 void EndServerAndDie(int signal_number) {
-    if (server_pid > 0) kill(static_cast<pid_t>(server_pid), SIGTERM);
+    if (synth_pid > 0) kill(static_cast<pid_t>(synth_pid), SIGKILL);  // it keeps nothing worth a clean exit
+    if (server_pid > 0) {
+        // As the rig's own stop does: a server whose clients vanish at the
+        // same moment may hang in its shutdown, so it gets two seconds.
+        const pid_t server = static_cast<pid_t>(server_pid);
+        kill(server, SIGTERM);
+        const timespec tenth = {0, 100000000};
+        for (int i = 0; i < 20 && kill(server, 0) == 0; ++i) nanosleep(&tenth, nullptr);
+        kill(server, SIGKILL);
+    }
     unlink(pid_file);
     unlink(log_file);
     ::signal(signal_number, SIG_DFL);
@@ -82,7 +113,43 @@ void WatchForInterrupts(const std::string& server) {
 long PortOf(RtMidiOut& out) {
     const unsigned count = out.getPortCount();
     for (unsigned i = 0; i < count; ++i)
-        if (out.getPortName(i).find(kReceiverClient) != std::string::npos) return static_cast<long>(i);
+        if (out.getPortName(i) == rig.synth_port) return static_cast<long>(i);
+    return -1;
+}
+
+// Starts velkora-synth on the rig's server with its output into a pipe that
+// a thread of ours reads; false when it cannot be started.
+bool StartSynth(const std::string& client) {
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::string path = VELKORA_SYNTH, client_option = "--client", name = client;
+    char* argv[] = {&path[0], &client_option[0], &name[0], nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_fds[1]);
+    if (spawned != 0) {
+        close(pipe_fds[0]);
+        return false;
+    }
+    rig.synth = pid;
+    synth_pid = static_cast<sig_atomic_t>(pid);
+    rig.synth_port = client + ":in";
+    rig.reader = std::thread(CountLines, pipe_fds[0]);
+    return true;
+}
+
+// Waits until the synth's input port is listed (it opens within a second).
+long AwaitSynthPort(RtMidiOut& out) {
+    for (int i = 0; i < 500; ++i) {
+        const long port = PortOf(out);
+        if (port >= 0) return port;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     return -1;
 }
 
@@ -98,14 +165,15 @@ bool SetUp() {
     rig.server = name;
     WatchForInterrupts(name);
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    if (!StartSynth("velkora-bench-synth-" + std::to_string(getpid()))) {
+        rig.failure = "velkora-synth could not be started (" + std::string(VELKORA_SYNTH) + ")";
+        return false;
+    }
     try {
-        rig.receiver.reset(new RtMidiIn(RtMidi::UNIX_JACK, kReceiverClient, 100));
-        rig.receiver->setCallback(&Count);
-        rig.receiver->openVirtualPort("in");
         Init_MIDIOut();
         {
             std::lock_guard<std::recursive_mutex> hold(midiout_lock);
-            if (out_flag == 1) rig.port = PortOf(*midiout);
+            if (out_flag == 1) rig.port = AwaitSynthPort(*midiout);
         }
         if (out_flag != 1) {
             rig.failure = "the plug-in's MIDI output object could not be created";
@@ -113,7 +181,7 @@ bool SetUp() {
         }
         rig.raw.reset(new RtMidiOut(RtMidi::UNIX_JACK, "velkora-bench-raw"));
         if (rig.port < 0 || PortOf(*rig.raw) != rig.port) {
-            rig.failure = "the receiver's port is not listed the same way by both output objects";
+            rig.failure = "the synth's port " + rig.synth_port + " is not listed the same way by both output objects";
             return false;
         }
         rig.raw->openPort(static_cast<unsigned>(rig.port));
@@ -194,7 +262,13 @@ void StopMidiRig() {
     if (rig.server.empty()) return;
     rig.raw.reset();
     Delete_MIDIOut();
-    rig.receiver.reset();
+    if (rig.synth > 0) {
+        kill(rig.synth, SIGTERM);
+        waitpid(rig.synth, nullptr, 0);
+        rig.synth = -1;
+        synth_pid = 0;
+    }
+    if (rig.reader.joinable()) rig.reader.join();  // the pipe ends with the synth
     const std::string command = RigScript() + " stop " + rig.server + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not stop JACK server %s\n", rig.server.c_str());
     std::remove(StateFile(rig.server, ".log").c_str());
