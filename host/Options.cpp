@@ -174,7 +174,15 @@ bool ParseOptions(const std::vector<std::string>& args, Options* out, std::strin
     return true;
 }
 
-std::string UsageText() {
+std::string UsageText(bool lineEditing) {
+    const char* prompt = lineEditing ? R"(
+On a terminal the prompt edits lines (arrows, Home/End, Ctrl-A/E/K/W, Ctrl-R
+to search), completes names and commands on Tab, and keeps its history in
+~/.velkora_history.
+)"
+                                     : R"(
+Built without libedit, so the prompt reads plain lines: no editing, no history.
+)";
     return R"USAGE(Usage: velkora-host [OPTIONS] [EXPR...]
 
 Loads the Velkora plug-in the way FileMaker Pro does (Init, the registration of
@@ -183,8 +191,8 @@ its functions. Each EXPR is evaluated in order and its result printed on a line
 of its own. Without EXPR (and without --list, --info or a testing action),
 expressions are read from standard input, one per line (blank lines are
 skipped; a "velkora> " prompt is shown on a terminal, where :list, :info,
-:help and :quit work too).
-
+:help and :quit work too).)USAGE" +
+           std::string(prompt) + R"USAGE(
 Options:
   --plugin PATH             the plug-in to load; by default Velkora.fmx beside
                             this program, then ../plugin/Velkora.fmx, then

@@ -50,7 +50,9 @@ struct Options {
 
 bool ParseOptions(const std::vector<std::string>& args, Options* out, std::string* error);
 
-std::string UsageText();
+// `lineEditing`: whether this build's prompt edits lines (it says how) or
+// reads plain lines (one line says so).
+std::string UsageText(bool lineEditing);
 
 }  // namespace velkora_host
 

@@ -132,4 +132,14 @@ std::vector<std::string> RegistryListing() {
     return rows;
 }
 
+std::vector<std::string> RegistryNames() {
+    std::vector<std::string> names;
+    fmx::uint32 count = fmx::FMH_Registry_Count();
+    for (fmx::uint32 i = 0; i < count; ++i) {
+        fmx::FMH_Function f{};
+        if (fmx::FMH_Registry_At(i, &f) && f.name[0] != '\0') names.push_back(f.name);
+    }
+    return names;
+}
+
 }  // namespace velkora_host

@@ -21,6 +21,9 @@ public:
 // One registry row for --list: id, name, min, max, flags (0xFF01), prototype.
 std::vector<std::string> RegistryListing();
 
+// The registered functions' names, in registry order.
+std::vector<std::string> RegistryNames();
+
 }  // namespace velkora_host
 
 #endif

@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "Expression.h"
 #include "FMXHost.h"
+#include "LineEditor.h"
 #include "Options.h"
 #include "PluginLoader.h"
 #include "RegistryTable.h"
@@ -24,6 +26,9 @@ const char kProgram[] = "velkora-host";
 const std::int64_t kInitStarted = 55;
 
 enum ExitStatus { kExitOk = 0, kExitExpressionFailed = 1, kExitNotStarted = 2 };
+
+// The prompt's commands that Tab completes; :q and :exit are quiet aliases.
+const char* const kCommands[] = {":help", ":info", ":list", ":quit"};
 
 void Error(const std::string& message) { std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str()); }
 
@@ -66,6 +71,7 @@ struct Session {
     std::string pluginPath;
     std::string name, description, options;
     int status = kExitOk;
+    bool editing = false;  // the prompt's lines come from the line editor
 
     void Fail(int code) {
         if (code > status) status = code;
@@ -168,13 +174,24 @@ struct Session {
             PrintLine("  \"Ports: \" & Velkora_PortCount ( \"out\" )");
             PrintLine("Commands: :list (the functions and their parameters), :info (the plug-in),");
             PrintLine("          :help, :quit (or Ctrl-D). velkora-host --help tells the whole syntax.");
+            if (editing) PrintLine("Tab completes names and commands; Up and Down recall earlier lines.");
         } else {
             Error("unknown command " + cmd + " (try :help)");
         }
     }
 
+    // The registered functions' names and the commands, for Tab.
+    static std::vector<std::string> Completions() {
+        std::vector<std::string> words = RegistryNames();
+        words.insert(words.end(), std::begin(kCommands), std::end(kCommands));
+        return words;
+    }
+
+    // Piped input is read as it always was; the editor only takes a terminal
+    // on both sides, so nothing it writes ends up in a file.
     void ReadStandardInput() {
         bool interactive = isatty(STDIN_FILENO) != 0;
+        editing = interactive && isatty(STDOUT_FILENO) != 0 && LineEditorStart(Completions());
         if (interactive) {
             PrintLine(name + " loaded from " + pluginPath + " (" + std::to_string(fmx::FMH_Registry_Count()) +
                       " functions).");
@@ -183,11 +200,17 @@ struct Session {
         std::string line;
         bool quit = false;
         while (!quit) {
-            if (interactive) {
-                std::fputs("velkora> ", stdout);
-                std::fflush(stdout);
+            bool got = false;
+            if (editing) {
+                got = LineEditorRead("velkora> ", &line);
+            } else {
+                if (interactive) {
+                    std::fputs("velkora> ", stdout);
+                    std::fflush(stdout);
+                }
+                got = static_cast<bool>(std::getline(std::cin, line));
             }
-            if (!std::getline(std::cin, line)) {
+            if (!got) {
                 if (interactive) PrintLine("");
                 break;
             }
@@ -200,6 +223,7 @@ struct Session {
             }
             Evaluate(line);
         }
+        if (editing) LineEditorStop();
     }
 };
 
@@ -296,7 +320,7 @@ int main(int argc, char** argv) {
         return kExitNotStarted;
     }
     if (options.help) {
-        std::fputs(UsageText().c_str(), stdout);
+        std::fputs(UsageText(LineEditingBuiltIn()).c_str(), stdout);
         return kExitOk;
     }
     if (options.version) {

@@ -2,9 +2,12 @@
 // output, standard error and exit status.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -266,10 +269,109 @@ TEST(HostEndToEnd, FindsThePluginBesideTheHost) {
 TEST(HostEndToEnd, HelpDescribesTheHost) {
     ProcessResult r = RunHost({"--help"});
     EXPECT_EQ(r.status, 0);
+    const char* prompt = VELKORA_HOST_LIBEDIT ? "~/.velkora_history" : "Built without libedit";
     for (const char* part : {"Usage: velkora-host", "--plugin PATH", "Expressions", "Examples", "Exit status",
-                             "Testing options", "--refuse-registration", "--string-request"}) {
+                             "Testing options", "--refuse-registration", "--string-request", prompt}) {
         EXPECT_NE(r.out.find(part), std::string::npos) << part;
     }
+}
+
+// Piped lines are read as they always were: an arrow key's bytes reach the
+// parser, :help has no editing line and nothing goes to the history file.
+TEST(HostEndToEnd, PipedInputIsNotEdited) {
+    TempDir home;
+    ProcessResult r = RunProcess({VELKORA_HOST_PATH, "--plugin", VELKORA_PLUGIN_PATH},
+                                 "Velkora_Version\n\x1b[A\n:help\n", 120, {"HOME=" + home.path()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out.rfind("2.2.0\n?\nType a calculation", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("Tab completes"), std::string::npos) << r.out;
+    EXPECT_TRUE(DirectoryEntries(home.path()).empty());
+}
+
+// A private tmux server whose pane runs velkora-host on a terminal.
+class Terminal {
+public:
+    explicit Terminal(const std::string& home) : home_(home), socket_(dir_.file("tmux")) {}
+    ~Terminal() { Tmux({"kill-server"}); }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    ProcessResult Tmux(const std::vector<std::string>& args) {
+        std::vector<std::string> argv = {"env", "-u", "TMUX", "HOME=" + home_, "tmux", "-S", socket_, "-f",
+                                         "/dev/null"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return RunProcess(argv, "", 30);
+    }
+    void Start(const std::string& session) {
+        session_ = session;
+        ProcessResult r = Tmux({"new-session", "-d", "-s", session, "-x", "100", "-y", "40", VELKORA_HOST_PATH,
+                                "--plugin", VELKORA_PLUGIN_PATH});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    void Keys(std::vector<std::string> keys) {
+        keys.insert(keys.begin(), {"send-keys", "-t", session_});
+        Tmux(keys);
+    }
+    void Type(const std::string& text) { Tmux({"send-keys", "-t", session_, "-l", text}); }
+    // Waits until the pane's last non-blank lines read `last` (trailing
+    // blanks aside). Keys go only to a prompt that is up: typed earlier, the
+    // terminal driver would take Ctrl-W and Ctrl-D itself.
+    bool Ends(const std::vector<std::string>& last) {
+        for (int i = 0; i < 600; ++i) {
+            std::vector<std::string> lines;
+            std::istringstream pane(Pane());
+            for (std::string l; std::getline(pane, l);) {
+                l.erase(l.find_last_not_of(' ') + 1);
+                if (!l.empty()) lines.push_back(l);
+            }
+            if (lines.size() >= last.size() && std::equal(last.begin(), last.end(), lines.end() - last.size())) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+    std::string Pane() { return Tmux({"capture-pane", "-p", "-t", session_}).out; }
+
+private:
+    TempDir dir_;
+    std::string home_, socket_, session_;
+};
+
+// Completion, editing keys and history, through a real terminal and across a
+// restart.
+TEST(HostEndToEnd, PromptEditsLinesOnATerminal) {
+    if (!VELKORA_HOST_LIBEDIT) GTEST_SKIP() << "velkora-host was built without libedit";
+    if (RunProcess({"tmux", "-V"}).status != 0) GTEST_SKIP() << "tmux is not installed";
+    TempDir home;
+    {
+        Terminal t(home.path());
+        t.Start("first");
+        ASSERT_TRUE(t.Ends({"velkora>"})) << t.Pane();
+        t.Type("velkora_num");
+        t.Keys({"Tab", "Tab"});
+        ASSERT_TRUE(t.Ends({"Velkora_NumToBin  Velkora_NumToHex", "velkora> Velkora_NumTo"})) << t.Pane();
+        t.Type("H");
+        t.Keys({"Tab"});
+        t.Type("( 255 )");
+        t.Keys({"Enter"});
+        ASSERT_TRUE(t.Ends({"FF", "velkora>"})) << t.Pane();
+        t.Type("Velkora_Version junk");
+        t.Keys({"C-w", "C-a"});
+        t.Type("\"v\" & ");
+        t.Keys({"Enter"});
+        ASSERT_TRUE(t.Ends({"v2.2.0", "velkora>"})) << t.Pane();
+        t.Keys({"C-d"});
+    }
+    Terminal t(home.path());
+    t.Start("second");
+    ASSERT_TRUE(t.Ends({"velkora>"})) << t.Pane();
+    t.Keys({"Up", "Up", "Enter"});
+    ASSERT_TRUE(t.Ends({"FF", "velkora>"})) << t.Pane();
+    t.Keys({"Up"});
+    EXPECT_TRUE(t.Ends({"velkora> Velkora_NumToHex ( 255 )"})) << t.Pane();
+    EXPECT_EQ(ReadFile(home.file(".velkora_history")),
+              "Velkora_NumToHex ( 255 )\n\"v\" & Velkora_Version \nVelkora_NumToHex ( 255 )\n");
 }
 
 }  // namespace
