@@ -138,7 +138,7 @@ TEST(WriteSysexFile, DoesNoMoreThanARewriteMay) {
     };
     for (const auto& r : rows) {
         if (r.foreign && !root) {
-            std::printf("[ SKIPPED  ] %s: only root can give a file to someone else\n", r.name);
+            std::printf("row skipped, %s: only root can give a file to someone else\n", r.name);
             continue;
         }
         TempDir dir;
@@ -153,7 +153,7 @@ TEST(WriteSysexFile, DoesNoMoreThanARewriteMay) {
             ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
         }
         if (r.attribute && setxattr(path.c_str(), "user.velkora", "1", 1, 0) != 0) {
-            std::printf("[ SKIPPED  ] %s: no user attributes on this file system\n", r.name);
+            std::printf("row skipped, %s: no user attributes on this file system\n", r.name);
             continue;
         }
         struct stat before, after;
