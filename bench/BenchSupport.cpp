@@ -139,7 +139,9 @@ std::string g_dir;
 void RemoveBenchDir() {
     if (g_dir.empty()) return;
     // Only the files this program made: the benchmarks' fixed names.
-    for (const char* name : {"read.syx", "write.syx", "baseline.syx"}) std::remove((g_dir + "/" + name).c_str());
+    for (const char* name : {"read.syx", "write.syx", "baseline.syx", "durable.syx", "durable.syx.new"}) {
+        std::remove((g_dir + "/" + name).c_str());
+    }
     rmdir(g_dir.c_str());
 }
 

@@ -1,6 +1,6 @@
 // SysEx files: a file whose whole content is the byte array, byte for byte.
-// A write replaces the file in one step or not at all; a read takes regular
-// files only. All of the platform's file calls live behind these two.
+// A write never does what the caller could not do by rewriting the file; a
+// read takes regular files only. All of the platform's file calls live here.
 #ifndef VELKORA_FUNCTIONS_SYSEXFILE_H
 #define VELKORA_FUNCTIONS_SYSEXFILE_H
 
@@ -8,12 +8,15 @@
 
 #include "ValueList.h"
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
-// renames it over `path` (a symbolic link is followed: the file it names is
-// replaced). A replaced file keeps its permission bits; a new one gets
-// 0666 less the umask. Gives the number of bytes written, or -1 when the file
-// could not be written, in which case `path` is as before and the temporary
-// file is gone. An existing `path` that is not a regular file is refused (-1).
+// Writes `bytes` to `path` (a symbolic link is followed), flushed to disk.
+// An existing file must be writable by the caller (on Windows, also not
+// marked read-only) and regular; otherwise -1 and nothing changes. It is
+// replaced in one step (a temporary file beside it, renamed over it) when the
+// result keeps its owner, group, mode and other names: the folder is writable
+// and the file has one link and no extended attributes. Otherwise it is
+// rewritten in place: the new bytes from the start, then cut to their length.
+// A new file gets 0666 less the umask. Gives the number of bytes written, or
+// -1; a failed replacement leaves `path` as before, no temporary file stays.
 long WriteSysexFile(const std::string& path, const ByteArray& bytes);
 
 // Reads the whole of the regular file `path` into `out`. Gives false, with

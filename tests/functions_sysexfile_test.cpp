@@ -1,9 +1,15 @@
-// SysEx files on disk: byte-exact content, all-or-nothing replacement, and
-// reading that refuses anything but a regular file.
+// SysEx files on disk: byte-exact content, all-or-nothing replacement where it
+// keeps what a rewrite keeps, and reading that refuses anything but a regular
+// file.
 #include <dirent.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -91,16 +97,86 @@ TEST(WriteSysexFile, FailuresReturnMinusOneAndChangeNothing) {
     EXPECT_EQ(DirectoryEntries(dir.path()).size(), 3u) << "something was created";
 }
 
-TEST(WriteSysexFile, AReadOnlyDirectoryRefusesAndKeepsTheFile) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
-    TempDir dir;
-    const std::string path = dir.file("out.syx");
-    WriteFile(path, "old");
-    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
-    EXPECT_EQ(WriteSysexFile(path, Bytes("new")), -1);
-    chmod(dir.path().c_str(), 0755);
-    EXPECT_EQ(ReadFile(path), "old");
-    EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u);
+// The write as an ordinary user: a child that gives up root for `as`, or this
+// process when it is no root anyway. kUnreachable when `as` cannot see `dir`.
+constexpr long kUnreachable = -100;
+long WriteAsUser(const passwd& as, const std::string& dir, const std::string& path) {
+    if (geteuid() != 0) return WriteSysexFile(path, Bytes("new"));
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(as.pw_gid) != 0 || setuid(as.pw_uid) != 0) _exit(99);
+        if (access(dir.c_str(), X_OK) != 0) _exit(98);
+        _exit(static_cast<int>(WriteSysexFile(path, Bytes("new")) + 1));
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) == 99) return -99;
+    return WEXITSTATUS(status) == 98 ? kUnreachable : WEXITSTATUS(status) - 1;
+}
+
+// Whatever the file system would refuse a plain rewrite is refused, and what
+// a plain rewrite keeps (owner, mode, other names, attributes) is kept.
+TEST(WriteSysexFile, DoesNoMoreThanARewriteMay) {
+    const passwd* found = getpwnam("nobody");
+    ASSERT_NE(found, nullptr);
+    const passwd nobody = *found;
+    const bool root = geteuid() == 0;
+    const struct {
+        const char* name;
+        mode_t dir_mode, file_mode;
+        bool by_user;   // written by an ordinary user (nobody when we are root)
+        bool foreign;   // the file belongs to someone other than the writer
+        bool linked;    // the file has a second name
+        bool attribute; // the file carries an extended attribute
+        long expected;
+    } rows[] = {
+        {"read-only file in an open folder", 0777, 0444, true, false, false, false, -1},
+        {"writable file in a read-only folder", 0555, 0644, true, false, false, false, 3},
+        {"file with a second name", 0755, 0644, false, false, true, false, 3},
+        {"someone else's file, written by root", 0755, 0640, false, true, false, false, 3},
+        {"root's file in a shared sticky folder", 01777, 0666, true, true, false, false, 3},
+        {"file with an extended attribute", 0755, 0604, false, false, false, true, 3},
+    };
+    for (const auto& r : rows) {
+        if (r.foreign && !root) {
+            std::printf("row skipped, %s: only root can give a file to someone else\n", r.name);
+            continue;
+        }
+        TempDir dir;
+        const std::string path = dir.file("patch.syx"), link = dir.file("second.syx");
+        WriteFile(path, "old");
+        const bool writer_is_nobody = r.by_user && root;
+        if (r.foreign != writer_is_nobody) {
+            ASSERT_EQ(chown(path.c_str(), nobody.pw_uid, nobody.pw_gid), 0);
+        }
+        ASSERT_EQ(chmod(path.c_str(), r.file_mode), 0);
+        if (r.linked) {
+            ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+        }
+        if (r.attribute && setxattr(path.c_str(), "user.velkora", "1", 1, 0) != 0) {
+            std::printf("row skipped, %s: no user attributes on this file system\n", r.name);
+            continue;
+        }
+        struct stat before, after;
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        ASSERT_EQ(chmod(dir.path().c_str(), r.dir_mode), 0);
+
+        const long got = r.by_user ? WriteAsUser(nobody, dir.path(), path) : WriteSysexFile(path, Bytes("new"));
+        if (got == kUnreachable) GTEST_SKIP() << "nobody cannot reach " << dir.path() << "; set TMPDIR";
+        EXPECT_EQ(got, r.expected) << r.name;
+        const std::string content = r.expected < 0 ? "old" : "new";
+        EXPECT_EQ(ReadFile(path), content) << r.name;
+        if (r.linked) {
+            EXPECT_EQ(ReadFile(link), content) << r.name << ": the second name";
+        }
+        if (r.attribute) {
+            EXPECT_EQ(getxattr(path.c_str(), "user.velkora", nullptr, 0), 1) << r.name;
+        }
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode) << r.name;
+        EXPECT_EQ(after.st_uid, before.st_uid) << r.name;
+        EXPECT_EQ(after.st_gid, before.st_gid) << r.name;
+        EXPECT_EQ(DirectoryEntries(dir.path()).size(), r.linked ? 2u : 1u) << r.name << ": a file left behind";
+    }
 }
 
 TEST(WriteSysexFile, PermissionBits) {
