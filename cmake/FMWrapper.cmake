@@ -53,5 +53,6 @@ else()
   add_subdirectory(sdk)  # the CoreFoundation stand-in, for Linux
   set(VELKORA_BUILD_TESTS OFF)
   set(VELKORA_BUILD_BENCH OFF)
-  message(STATUS "Building the plug-in against the SDK in ${_sdk}; velkora-host, tests and benchmarks need the stand-in")
+  message(STATUS "Building the plug-in against the SDK in ${_sdk} "
+                 "(velkora-host, tests and benchmarks need the stand-in)")
 endif()

@@ -1,7 +1,9 @@
 // FMWrapper stand-in: the error record that every FM_* entry point takes last,
 // and Check(), which the inline wrappers call right after the entry point
 // returns: code 1 (out of memory) raises std::bad_alloc, code 2 (any other
-// failure) std::exception; every other code passes.
+// failure) std::exception; every other code passes. The entry points raise
+// nothing themselves and may run on several threads at once; none waits
+// longer than a short internal lock.
 #ifndef FMWRAPPER_FMXCLIENT_H
 #define FMWRAPPER_FMXCLIENT_H
 
