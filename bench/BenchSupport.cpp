@@ -126,7 +126,7 @@ const fmx::ExprEnv& Env() { return *fmx::FMH_ExprEnv_Get(); }
 
 void InstallCallStruct() {
     static FMX_ExternCallStruct call{};
-    call.instanceID = reinterpret_cast<FMX_IntPtr>(&call);
+    call.instanceID = reinterpret_cast<FMX_PtrType>(&call);
     gFMX_ExternCallPtr = &call;
 }
 

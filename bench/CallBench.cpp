@@ -158,7 +158,7 @@ void BM_sysex_write_durable_baseline(benchmark::State& state) {
 // Velkora_SysexRead returns (already in UTF-16, as it hands them over).
 void BM_sysex_read_host(benchmark::State& state) {
     const Utf16Text text = ByteArrayToUtf16(FileBytes(), u",", "dec");
-    fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+    fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
     HostCall call = MakeCall();
     for (auto _ : state) benchmark::DoNotOptimize(SetResultText(*call.result, text, *locale));
     FreeCall(call);

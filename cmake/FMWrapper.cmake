@@ -1,25 +1,58 @@
-# The SDK the plug-in builds against. By default our stand-in (sdk/), which
-# also serves the host and the tests. A developer holding the host vendor's
-# SDK points VELKORA_FMWRAPPER_DIR at it: its headers (Headers/FMWrapper or
-# Headers) and its library (Libraries/<platform>/) become target FMWrapper.
-get_filename_component(_sdk "${VELKORA_FMWRAPPER_DIR}" ABSOLUTE)
-if(_sdk STREQUAL "${PROJECT_SOURCE_DIR}/sdk")
-  add_subdirectory(sdk)
-  set(VELKORA_STAND_IN_SDK ON)
-else()
-  set(VELKORA_STAND_IN_SDK OFF)
-  find_path(FMWRAPPER_INCLUDE FMXClient.h PATHS ${_sdk}/Headers/FMWrapper ${_sdk}/Headers ${_sdk}/include
-            NO_DEFAULT_PATH REQUIRED)
-  if(APPLE)
-    find_library(FMWRAPPER_LIBRARY FMWrapper PATHS ${_sdk}/Libraries/Mac NO_DEFAULT_PATH REQUIRED)
-  else()
-    find_library(FMWRAPPER_LIBRARY FMWrapper PATHS ${_sdk}/Libraries/Win/x64 ${_sdk}/Libraries/Win ${_sdk}/lib
-                 NO_DEFAULT_PATH REQUIRED)
+# The host's plug-in SDK as target velkora_sdk: the folder holding FMWrapper/
+# that every product source compiles against, and the library the plug-in
+# links. Three ways to get it:
+# - by default, our stand-in (sdk/): its headers and its libFMWrapper, which
+#   also serves velkora-host, the tests and the benchmarks;
+# - VELKORA_SDK_HEADERS=<folder holding FMWrapper/>: everything compiles
+#   against those headers (the host vendor's, say) and still links the
+#   stand-in library, so the suite runs on a plug-in built from them;
+# - VELKORA_FMWRAPPER_DIR=<the host vendor's SDK>: its Headers/ and its
+#   library (Libraries/linux/libFMWrapper.so, Libraries/win64/FMWrapper.lib,
+#   Libraries/macOS/FMWrapper.framework), for a release plug-in; no
+#   velkora-host, tests or benchmarks (they need the stand-in's host side).
+# Headers from outside the project are system headers: their warnings are not ours.
+add_library(velkora_sdk INTERFACE)
+set(VELKORA_STAND_IN_SDK ON)
+if(VELKORA_FMWRAPPER_DIR)
+  get_filename_component(_sdk "${VELKORA_FMWRAPPER_DIR}" ABSOLUTE)
+  if(NOT _sdk STREQUAL "${PROJECT_SOURCE_DIR}/sdk")
+    set(VELKORA_STAND_IN_SDK OFF)
   endif()
-  add_library(FMWrapper UNKNOWN IMPORTED GLOBAL)
-  set_target_properties(FMWrapper PROPERTIES IMPORTED_LOCATION ${FMWRAPPER_LIBRARY}
-    INTERFACE_INCLUDE_DIRECTORIES "${FMWRAPPER_INCLUDE};${FMWRAPPER_INCLUDE}/..")
-  # The host, the synth and the tests need the stand-in's host side.
-  set(VELKORA_BUILD_TESTS OFF CACHE BOOL "" FORCE)
-  message(STATUS "Building the plug-in against the SDK in ${_sdk}; tests and velkora-host need the stand-in")
+endif()
+
+if(VELKORA_STAND_IN_SDK)
+  if(VELKORA_SDK_HEADERS)
+    get_filename_component(_headers "${VELKORA_SDK_HEADERS}" ABSOLUTE)
+    if(NOT EXISTS "${_headers}/FMWrapper/FMXClient.h")
+      message(FATAL_ERROR "VELKORA_SDK_HEADERS: no FMWrapper/FMXClient.h in ${_headers}")
+    endif()
+    target_include_directories(velkora_sdk SYSTEM INTERFACE "${_headers}")
+    message(STATUS "Compiling against the SDK headers in ${_headers}, linking the FMWrapper stand-in")
+  else()
+    target_include_directories(velkora_sdk INTERFACE "${PROJECT_SOURCE_DIR}/sdk/include")
+  endif()
+  add_subdirectory(sdk)
+  target_link_libraries(velkora_sdk INTERFACE FMWrapper)
+else()
+  if(VELKORA_SDK_HEADERS)
+    message(FATAL_ERROR "VELKORA_SDK_HEADERS and VELKORA_FMWRAPPER_DIR exclude each other")
+  endif()
+  if(NOT EXISTS "${_sdk}/Headers/FMWrapper/FMXClient.h")
+    message(FATAL_ERROR "VELKORA_FMWRAPPER_DIR: no Headers/FMWrapper/FMXClient.h in ${_sdk}")
+  endif()
+  if(APPLE)
+    set(_platform macOS)
+  elseif(WIN32)
+    set(_platform win64)
+  else()
+    set(_platform linux)
+  endif()
+  find_library(FMWRAPPER_LIBRARY FMWrapper PATHS "${_sdk}/Libraries/${_platform}" NO_DEFAULT_PATH REQUIRED)
+  target_include_directories(velkora_sdk SYSTEM INTERFACE "${_sdk}/Headers")
+  target_link_libraries(velkora_sdk INTERFACE "${FMWRAPPER_LIBRARY}")
+  add_subdirectory(sdk)  # the CoreFoundation stand-in, for Linux
+  set(VELKORA_BUILD_TESTS OFF)
+  set(VELKORA_BUILD_BENCH OFF)
+  message(STATUS "Building the plug-in against the SDK in ${_sdk} "
+                 "(velkora-host, tests and benchmarks need the stand-in)")
 endif()

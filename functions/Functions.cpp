@@ -15,7 +15,7 @@ namespace {
 bool IsTrue(const std::string& flag) { return flag == "true"; }
 
 fmx::errcode RadixFunction(const fmx::DataVect& parms, fmx::Data& result, const char* from, const char* to) {
-    fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+    fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
     const std::string list = ParameterAsString(parms, 0);
     return SetResultText(result, ConvertRadix(list, from, to), *locale);
 }
@@ -34,14 +34,17 @@ fmx::errcode Velkora_SysexWrite(short, const fmx::ExprEnv&, const fmx::DataVect&
     const std::string path = ParameterAsString(parms, 1, fmx::Text::kEncoding_UTF8);
     long written = 0;
     if (!data.empty()) written = WriteSysexFile(path, ValuesToByteArray(data, ",", "dec"));
-    fmx::FixPtAutoPtr number(0, fmx::FixPt::kDefltFixedPrecision);
-    number->AssignInt64(written);
+    // The count goes as a double, exact far beyond any file: AssignInt would
+    // wrap past 2^31 bytes, and AssignInt64 is missing from hosts before
+    // interface version 59.
+    fmx::FixPtUniquePtr number(0, fmx::FixPt::kDefltFixedPrecision);
+    number->AssignDouble(static_cast<double>(written));
     result.SetAsNumber(*number, fmx::Data::kDTNumber);
     return 0;
 }
 
 fmx::errcode Velkora_SysexRead(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
-    fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+    fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
     // Registered without a minimum: called with nothing, it reads nothing.
     const std::string path = parms.Size() > 0 ? ParameterAsString(parms, 0, fmx::Text::kEncoding_UTF8) : std::string();
     ByteArray bytes;
@@ -79,7 +82,7 @@ fmx::errcode Velkora_BytesToValue(short, const fmx::ExprEnv&, const fmx::DataVec
 }
 
 fmx::errcode Velkora_ValueToBytes(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
-    fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+    fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
     const long value = ParameterAsLong(parms, 0);
     const long count = ParameterAsLong(parms, 1);
     const std::string flag = ParameterAsString(parms, 2);

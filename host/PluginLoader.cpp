@@ -85,7 +85,9 @@ bool PluginLoader::Load(const std::string& path, std::string* why) {
     handle_ = handle;
     proc_ = reinterpret_cast<FMX_ExternCallProc>(sym);
     std::memset(&gCallStruct, 0, sizeof gCallStruct);
-    gCallStruct.instanceID = reinterpret_cast<FMX_IntPtr>(handle_);
+    gCallStruct.unusedID = -1;
+    gCallStruct.entryPoint = proc_;
+    gCallStruct.instanceID = reinterpret_cast<FMX_PtrType>(handle_);
     return true;
 }
 
@@ -97,8 +99,8 @@ std::intptr_t PluginLoader::Send(std::uint8_t selector, std::uint8_t parm1, std:
     gCallStruct.parm1 = parm1;
     gCallStruct.parm2 = 0;
     gCallStruct.parm3 = parm3;
-    gCallStruct.instanceID = reinterpret_cast<FMX_IntPtr>(handle_);
-    gCallStruct.result = result;
+    gCallStruct.instanceID = reinterpret_cast<FMX_PtrType>(handle_);
+    gCallStruct.result = static_cast<FMX_PtrType>(result);
     proc_(&gCallStruct);
     return gCallStruct.result;
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "FMXClient.h"
+#include "FMWrapper/FMXClient.h"
 
 namespace velkora_host {
 

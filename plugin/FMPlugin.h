@@ -4,8 +4,10 @@
 #ifndef VELKORA_PLUGIN_FMPLUGIN_H
 #define VELKORA_PLUGIN_FMPLUGIN_H
 
-#include "FMXClient.h"
+#include "Sdk.h"
 
+// The SDK declares FMExternCallProc and gFMX_ExternCallPtr (C linkage); the
+// entry point must also be visible outside the module on every platform.
 #if defined(_WIN32)
 #define VELKORA_EXPORT extern "C" __declspec(dllexport)
 #else
@@ -15,12 +17,10 @@
 // The plug-in id, shared by the options string and every registration.
 #define VELKORA_PLUGIN_ID 'V', 'L', 'K', 'R'
 
-extern FMX_ExternCallPtr gFMX_ExternCallPtr;
-
 VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb);
 
 // FMTemplate
-FMX_IntPtr GetPluginBundle();
+FMX_PtrType GetPluginBundle();
 bool RegisterExternalFunctions();
 void UnRegisterExternalFunctions();
 

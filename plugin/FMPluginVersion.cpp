@@ -21,7 +21,7 @@ void AssignString(fmx::Text& text, fmx::uint32 id) {
 }
 
 bool Matches(const fmx::Text& format, const char* literal) {
-    fmx::TextAutoPtr text;
+    fmx::TextUniquePtr text;
     text->Assign(literal);
     return *text == format;
 }
@@ -29,10 +29,10 @@ bool Matches(const fmx::Text& format, const char* literal) {
 }  // namespace
 
 fmx::errcode Velkora_Version(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
-    fmx::TextAutoPtr text;
+    fmx::TextUniquePtr text;
     if (parms.Size() == 0) {
         AssignString(*text, 3);
-        fmx::LocaleAutoPtr locale;
+        fmx::LocaleUniquePtr locale;
         return result.SetAsText(*text, *locale);
     }
 
@@ -41,7 +41,7 @@ fmx::errcode Velkora_Version(short, const fmx::ExprEnv&, const fmx::DataVect& pa
         AssignString(*text, 3);
     } else if (Matches(format, "long")) {
         AssignString(*text, 1);
-        fmx::TextAutoPtr part;
+        fmx::TextUniquePtr part;
         part->Assign(" ");
         text->AppendText(*part);
         part->Assign("2.2.0");

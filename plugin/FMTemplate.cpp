@@ -29,7 +29,7 @@ const FunctionRow kFunctions[] = {
 };
 const int kFunctionCount = sizeof kFunctions / sizeof kFunctions[0];
 
-const fmx::int64 kAnswerStarted = kCurrentExtnVersion;  // 55
+const fmx::int64 kAnswerStarted = k140ExtnVersion;  // 55: the interface this plug-in was written for
 const fmx::int64 kAnswerWrongVersion = -1;
 const fmx::int64 kAnswerFailed = -2;
 
@@ -72,7 +72,7 @@ VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
     gFMX_ExternCallPtr = pb;
     try {
         switch (pb->whichCall) {
-            case kFMXT_Init: pb->result = static_cast<FMX_IntPtr>(Init(pb->extnVersion)); break;
+            case kFMXT_Init: pb->result = static_cast<FMX_PtrType>(Init(pb->extnVersion)); break;
             case kFMXT_Shutdown:
                 UnRegisterExternalFunctions();
                 Shutdown();
@@ -83,7 +83,7 @@ VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
     } catch (...) {
         if (pb->whichCall == kFMXT_Init) {
             Shutdown();
-            pb->result = static_cast<FMX_IntPtr>(kAnswerFailed);
+            pb->result = static_cast<FMX_PtrType>(kAnswerFailed);
         }
     }
     // After Shutdown the host may free the structure; a function it still
@@ -91,7 +91,7 @@ VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
     if (pb->whichCall == kFMXT_Shutdown) gFMX_ExternCallPtr = nullptr;
 }
 
-FMX_IntPtr GetPluginBundle() { return gFMX_ExternCallPtr ? gFMX_ExternCallPtr->instanceID : 0; }
+FMX_PtrType GetPluginBundle() { return gFMX_ExternCallPtr ? gFMX_ExternCallPtr->instanceID : 0; }
 
 bool RegisterExternalFunctions() {
     for (int k = 0; k < kFunctionCount; ++k) {
@@ -116,7 +116,7 @@ bool RegisterExternalFunctions() {
 }
 
 void UnRegisterExternalFunctions() {
-    fmx::QuadCharAutoPtr pluginId(VELKORA_PLUGIN_ID);
+    fmx::QuadCharUniquePtr pluginId(VELKORA_PLUGIN_ID);
     for (int k = kFunctionCount - 1; k >= 0; --k) {
         try {
             fmx::ExprEnv::UnRegisterExternalFunction(*pluginId, static_cast<fmx::int16>(kFunctions[k].id));

@@ -92,15 +92,15 @@ void LoadPrototype(fmx::uint32 id, fmx::unichar16* buffer) {
 
 fmx::errcode RegisterExternalFunction(fmx::uint16 id, fmx::int16 minimum, fmx::int16 maximum, fmx::uint32 flags,
                                       fmx::ExtPluginType function) {
-    fmx::QuadCharAutoPtr pluginId(VELKORA_PLUGIN_ID);
-    fmx::TextAutoPtr name;
-    fmx::TextAutoPtr prototype;
+    fmx::QuadCharUniquePtr pluginId(VELKORA_PLUGIN_ID);
+    fmx::TextUniquePtr name;
+    fmx::TextUniquePtr prototype;
     fmx::unichar16 buffer[kRegistrationBufferUnits];
 
     // The name is the prototype up to, not including, its first "(".
     LoadPrototype(100u + id, buffer);
     name->AssignUnicode(buffer);
-    fmx::TextAutoPtr paren;
+    fmx::TextUniquePtr paren;
     paren->Assign("(");
     fmx::uint32 at = name->Find(*paren, 0);
     if (at != static_cast<fmx::uint32>(fmx::Text::kSize_Invalid)) name->DeleteText(at, name->GetSize() - at);
@@ -113,6 +113,6 @@ fmx::errcode RegisterExternalFunction(fmx::uint16 id, fmx::int16 minimum, fmx::i
 }
 
 fmx::errcode UnRegisterExternalFunction(fmx::uint16 id) {
-    fmx::QuadCharAutoPtr pluginId(VELKORA_PLUGIN_ID);
+    fmx::QuadCharUniquePtr pluginId(VELKORA_PLUGIN_ID);
     return fmx::ExprEnv::UnRegisterExternalFunction(*pluginId, static_cast<fmx::int16>(id));
 }

@@ -121,7 +121,9 @@ std::string Receive(long in, long out, const std::string& request) {
 class MidiHost : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(synth_.ready()) << synth_.error_output(); }
-    SynthProcess synth_;
+    // A client name with a non-ASCII letter: port names are UTF-8 and must
+    // reach the calculation unchanged.
+    SynthProcess synth_{{"--client", UniqueClientName("vsynth-\xC3\xA9")}};
 };
 
 TEST_F(MidiHost, PortCountAndNameNameTheSynthsPortsAndNothingElse) {

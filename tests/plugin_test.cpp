@@ -14,14 +14,15 @@ namespace {
 
 FMX_ExternCallStruct call;  // lives as long as the plug-in may look at it
 
-FMX_IntPtr Send(fmx::uchar selector, fmx::uint16 version = 62, FMX_IntPtr result = 12345) {
+// The result field afterwards, read as the host reads Init's answer.
+fmx::int64 Send(fmx::uchar selector, fmx::uint16 version = 62, FMX_PtrType result = 12345) {
     call = FMX_ExternCallStruct();
     call.whichCall = selector;
     call.extnVersion = version;
-    call.instanceID = reinterpret_cast<FMX_IntPtr>(&call);
+    call.instanceID = reinterpret_cast<FMX_PtrType>(&call);
     call.result = result;
     FMExternCallProc(&call);
-    return call.result;
+    return static_cast<fmx::int64>(call.result);
 }
 
 // "+n" registered, "!n" refused, "-n" unregistered.
@@ -63,7 +64,7 @@ protected:
 
 struct VersionRow {
     fmx::uint16 version;
-    FMX_IntPtr answer;
+    fmx::int64 answer;
 };
 
 TEST_F(Lifecycle, InterfaceVersionDecidesInit) {
@@ -184,8 +185,8 @@ std::vector<fmx::unichar16> StringRequest(fmx::uchar id, fmx::uint32 capacity) {
     call.whichCall = kFMXT_GetString;
     call.parm1 = id;
     call.parm3 = capacity;
-    call.instanceID = reinterpret_cast<FMX_IntPtr>(&call);
-    call.result = reinterpret_cast<FMX_IntPtr>(buffer.data());
+    call.instanceID = reinterpret_cast<FMX_PtrType>(&call);
+    call.result = reinterpret_cast<FMX_PtrType>(buffer.data());
     FMExternCallProc(&call);
     return buffer;
 }
@@ -227,7 +228,7 @@ class StringTable : public ::testing::Test {
 protected:
     void SetUp() override {
         call = FMX_ExternCallStruct();
-        call.instanceID = reinterpret_cast<FMX_IntPtr>(&call);
+        call.instanceID = reinterpret_cast<FMX_PtrType>(&call);
         gFMX_ExternCallPtr = &call;
     }
     void TearDown() override {

@@ -24,7 +24,7 @@ long Send(FMX_ExternCallStruct& call, fmx::uchar selector) {
     call = FMX_ExternCallStruct();
     call.whichCall = selector;
     call.extnVersion = 62;
-    call.instanceID = reinterpret_cast<FMX_IntPtr>(&init_call);
+    call.instanceID = reinterpret_cast<FMX_PtrType>(&init_call);
     FMExternCallProc(&call);
     return static_cast<long>(call.result);
 }
@@ -124,7 +124,7 @@ const std::vector<std::string>& EntryPoints() {
         std::set<std::string> found;
         for (const char* header : {"FMXCalcEngine.h", "FMXData.h", "FMXFixPt.h", "FMXText.h", "FMXTypes.h",
                                    "FMXClient.h"}) {
-            std::ifstream in(std::string(VELKORA_SOURCE_DIR) + "/sdk/include/" + header);
+            std::ifstream in(std::string(VELKORA_SOURCE_DIR) + "/sdk/include/FMWrapper/" + header);
             std::string line;
             while (std::getline(in, line)) {
                 if (line.compare(0, 8, "FMX_API ") != 0) continue;

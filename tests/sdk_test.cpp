@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "FMXClient.h"
 #include "FMXHost.h"
 
 // Allocation failure on demand, for this thread only: the SDK must turn it
@@ -99,8 +98,10 @@ TEST_F(Sdk, AssignDecodesEachEncoding) {
     struct Row { const char* name; std::string bytes; int encoding; std::u16string expected; };
     const Row rows[] = {
         {"ascii, native", "144,60,127", 0, u"144,60,127"},
+        {"UTF-8 assigned as native is garbled, as in FileMaker", "caf\xC3\xA9", 0, u"caf\u00C3\u00A9"},
+        {"Windows-1252: euro, unassigned 0x81, 0x9F, 0xFF", "\x80\x81\x9F\xFF", 3, u"\u20AC\u0081\u0178\u00FF"},
         {"two-byte UTF-8", "\xC3\xA9", 1, u"\u00E9"},
-        {"three-byte UTF-8", "\xE2\x82\xAC", 0, u"\u20AC"},
+        {"three-byte UTF-8", "\xE2\x82\xAC", 1, u"\u20AC"},
         {"four-byte UTF-8 is a pair", "\xF0\x9D\x84\x9E", 1, u"\U0001D11E"},
         {"lone continuation byte", "a\x80z", 1, u"a\uFFFDz"},
         {"overlong slash", "\xC0\xAF", 1, u"\uFFFD\uFFFD"},
@@ -112,42 +113,45 @@ TEST_F(Sdk, AssignDecodesEachEncoding) {
         {"cp437 high half", "\x80\x9B\xE1\xB0\xFF", 2, u"\u00C7\u00A2\u00DF\u2591\u00A0"},
         {"cp437 0x9E peseta, 0xEC infinity", "\x9E\xEC", 2, u"\u20A7\u221E"},
     };
-    fmx::TextAutoPtr t;
+    fmx::TextUniquePtr t;
     for (const Row& r : rows) {
-        t->AssignWithLength(r.bytes.data(), static_cast<uint32>(r.bytes.size()), r.encoding);
+        t->AssignWithLength(r.bytes.data(), static_cast<uint32>(r.bytes.size()), fmx::Text::Encoding(r.encoding));
         EXPECT_EQ(Units(*t), r.expected) << r.name << ": " << Hex(r.bytes);
     }
 }
 
-TEST_F(Sdk, GetBytesWritesWholeCharactersWithinTheBuffer) {
+// The bytes come with a terminator, inside the buffer size given.
+TEST_F(Sdk, GetBytesWritesWholeCharactersAndATerminatorWithinTheBuffer) {
     struct Row { const char* name; std::u16string text; uint32 bufsize, position, size; int encoding; std::string expected; };
     const uint32 all = fmx::Text::kSize_End;
     const Row rows[] = {
         {"utf8 all", u"a\u00E9\u20AC", 64, 0, all, 1, "a\xC3\xA9\xE2\x82\xAC"},
-        {"utf8 stops before a character that does not fit", u"a\u00E9", 2, 0, all, 0, "a"},
-        {"utf8 exact fit", u"a\u00E9", 3, 0, all, 0, "a\xC3\xA9"},
-        {"pair needs four bytes", u"\U0001D11E", 3, 0, all, 1, ""},
-        {"pair in four bytes", u"\U0001D11E", 4, 0, all, 1, "\xF0\x9D\x84\x9E"},
+        {"utf8 stops before a character that does not fit", u"a\u00E9", 3, 0, all, 1, "a"},
+        {"utf8 exact fit with the terminator", u"a\u00E9", 4, 0, all, 1, "a\xC3\xA9"},
+        {"the terminator takes the last byte", u"abc", 3, 0, all, 2, "ab"},
+        {"native is Windows-1252", u"\u20AC\u00E9\u4E00", 64, 0, all, 0, "\x80\xE9?"},
+        {"pair needs four bytes", u"\U0001D11E", 4, 0, all, 1, ""},
+        {"pair in four bytes", u"\U0001D11E", 5, 0, all, 1, "\xF0\x9D\x84\x9E"},
         {"range splitting a pair", u"\U0001D11Ex", 64, 0, 1, 1, "\xEF\xBF\xBD"},
         {"position and size clamped", u"hello", 64, 3, 100, 1, "lo"},
         {"position beyond the end", u"hello", 64, 10, 2, 1, ""},
         {"cp437 maps and replaces", u"\u00C7\u20AC\u00DF", 64, 0, all, 2, "\x80?\xE1"},
         {"cp437 one '?' per pair", u"\U0001D11E!", 64, 0, all, 2, "?!"},
-        {"cp437 buffer limit", u"abc", 2, 0, all, 2, "ab"},
-        {"empty buffer", u"abc", 0, 0, all, 2, ""},
+        {"room for the terminator only", u"abc", 1, 0, all, 2, ""},
     };
-    fmx::TextAutoPtr t;
+    fmx::TextUniquePtr t;
     for (const Row& r : rows) {
         SetUnits(*t, r.text);
         std::string buf(80, 'Z');
-        t->GetBytes(&buf[0], r.bufsize, r.position, r.size, r.encoding);
-        EXPECT_EQ(Hex(buf.substr(0, r.expected.size())), Hex(r.expected)) << r.name;
-        EXPECT_EQ(buf[r.expected.size()], 'Z') << r.name << ": wrote past the converted bytes";
+        t->GetBytes(&buf[0], r.bufsize, r.position, r.size, fmx::Text::Encoding(r.encoding));
+        EXPECT_EQ(Hex(buf.substr(0, r.expected.size() + 1)), Hex(r.expected + '\0')) << r.name;
+        EXPECT_EQ(buf[r.expected.size() + 1], 'Z') << r.name << ": wrote past the terminator";
     }
+    EXPECT_NO_THROW(t->GetBytes(nullptr, 0)) << "no buffer at all: nothing to write, not even a terminator";
 }
 
 TEST_F(Sdk, TextOperations) {
-    fmx::TextAutoPtr t, other;
+    fmx::TextUniquePtr t, other;
     t->Assign("Velkora_Version( { Format } )");
     other->Assign("(");
     EXPECT_EQ(t->Find(*other, 0), 15u);
@@ -204,7 +208,7 @@ TEST_F(Sdk, AsLongTruncatesAndSaturates) {
         {"2147483647.9", [](fmx::FixPt& f) { f.AssignDouble(2147483647.9); }, kMax},
         {"NaN", [](fmx::FixPt& f) { f.AssignDouble(std::nan("")); }, 0},
     };
-    fmx::FixPtAutoPtr f(0, fmx::FixPt::kDefltFixedPrecision);
+    fmx::FixPtUniquePtr f(0, fmx::FixPt::kDefltFixedPrecision);
     for (const Row& r : rows) {
         r.set(*f);
         EXPECT_EQ(f->AsLong(), r.expected) << r.name;
@@ -259,9 +263,9 @@ TEST_F(Sdk, ResultStoresTextOrNumberAndTheHostMayRefuse) {
     fmx::Data& result = *fmx::FMH_Data_New();
     EXPECT_EQ(result.GetNativeType(), fmx::Data::kDTInvalid);
     {
-        fmx::TextAutoPtr t;
-        fmx::LocaleAutoPtr loc;
-        t->Assign("\xC3\xA9t\xC3\xA9");
+        fmx::TextUniquePtr t;
+        fmx::LocaleUniquePtr loc;
+        t->Assign("\xC3\xA9t\xC3\xA9", fmx::Text::kEncoding_UTF8);
         EXPECT_EQ(result.SetAsText(*t, *loc), 0);
         uint32 len = 0;
         EXPECT_EQ(std::string(fmx::FMH_Data_AsUTF8(&result, &len)), "\xC3\xA9t\xC3\xA9");
@@ -273,9 +277,9 @@ TEST_F(Sdk, ResultStoresTextOrNumberAndTheHostMayRefuse) {
         EXPECT_EQ(result.SetAsText(*t, *loc), 7);
         EXPECT_EQ(std::string(fmx::FMH_Data_AsUTF8(&result, &len)), "\xC3\xA9t\xC3\xA9") << "refused value not stored";
 
-        fmx::FixPtAutoPtr n;
+        fmx::FixPtUniquePtr n;
         n->AssignDouble(-0.125);
-        EXPECT_EQ(result.SetAsNumber(*n), 0);
+        result.SetAsNumber(*n);
         EXPECT_EQ(std::string(fmx::FMH_Data_AsUTF8(&result, &len)), "-0.125");
         EXPECT_EQ(fmx::FMH_Data_AsDouble(&result), -0.125);
         EXPECT_EQ(result.GetNativeType(), fmx::Data::kDTNumber);
@@ -294,9 +298,9 @@ TEST_F(Sdk, ValueAndTextStayApartAfterSharing) {
         {"append", [](fmx::Text& t) { t.AppendText(t, 0, 3); }, u"144,60,100144"},
         {"delete", [](fmx::Text& t) { t.DeleteText(3, 100); }, u"144"},
     };
-    fmx::LocaleAutoPtr loc;
+    fmx::LocaleUniquePtr loc;
     for (const Row& r : rows) {
-        fmx::TextAutoPtr t;
+        fmx::TextUniquePtr t;
         t->Assign("144,60,100");
         fmx::Data& value = *fmx::FMH_Data_New();
         ASSERT_EQ(value.SetAsText(*t, *loc), 0);
@@ -307,7 +311,7 @@ TEST_F(Sdk, ValueAndTextStayApartAfterSharing) {
         // And the other way round: a new value leaves the text alone.
         t->Assign("5");
         ASSERT_EQ(value.SetAsText(*t, *loc), 0);
-        fmx::TextAutoPtr other;
+        fmx::TextUniquePtr other;
         other->Assign("6");
         ASSERT_EQ(value.SetAsText(*other, *loc), 0);
         EXPECT_EQ(Units(*t), u"5") << r.name;
@@ -346,14 +350,14 @@ TEST_F(Sdk, ReadingsMadeOnFirstUseAgreeAcrossThreads) {
 fmx::errcode Dummy(fmx::int16, const fmx::ExprEnv&, const fmx::DataVect&, fmx::Data&) { return 0; }
 
 fmx::errcode Register(char last, fmx::int16 id, const std::string& prototype) {
-    fmx::QuadCharAutoPtr q('V', 'L', 'K', last);
-    fmx::TextAutoPtr name, proto;
-    proto->Assign(prototype.c_str());
-    name->Assign(prototype.substr(0, prototype.find('(')).c_str());
+    fmx::QuadCharUniquePtr q('V', 'L', 'K', last);
+    fmx::TextUniquePtr name, proto;
+    proto->Assign(prototype.c_str(), fmx::Text::kEncoding_UTF8);
+    name->Assign(prototype.substr(0, prototype.find('(')).c_str(), fmx::Text::kEncoding_UTF8);
     return fmx::ExprEnv::RegisterExternalFunction(*q, id, *name, *proto, 1, -1, 0xFF01, Dummy);
 }
 fmx::errcode Unregister(char last, fmx::int16 id) {
-    fmx::QuadCharAutoPtr q('V', 'L', 'K', last);
+    fmx::QuadCharUniquePtr q('V', 'L', 'K', last);
     return fmx::ExprEnv::UnRegisterExternalFunction(*q, id);
 }
 
@@ -408,10 +412,10 @@ TEST_F(Sdk, LongNonAsciiNamesAreCutOnCharacterBoundaries) {
 // ---- entry points: counting and injected faults -----------------------------
 
 TEST_F(Sdk, EveryEntryPointIsCountedAndFaultInjectable) {
-    fmx::TextAutoPtr t;
-    fmx::FixPtAutoPtr n;
-    fmx::LocaleAutoPtr loc;
-    fmx::QuadCharAutoPtr q('V', 'L', 'K', 'R');
+    fmx::TextUniquePtr t;
+    fmx::FixPtUniquePtr n;
+    fmx::LocaleUniquePtr loc;
+    fmx::QuadCharUniquePtr q('V', 'L', 'K', 'R');
     Params p;
     p.Text("1");
     const fmx::DataVect& v = *p.v;
@@ -427,8 +431,8 @@ TEST_F(Sdk, EveryEntryPointIsCountedAndFaultInjectable) {
     };
     struct Row { const char* entry; std::function<void()> call; };
     const Row rows[] = {
-        {"FM_Text_Constructor1", [] { fmx::TextAutoPtr x; }},
-        {"FM_Text_Delete", [&] { deleteChecked(fmx::NewText(), fmx::FM_Text_Delete); }},
+        {"FM_Text_Constructor1", [] { fmx::TextUniquePtr x; }},
+        {"FM_Text_Delete", [&] { deleteChecked(fmx::TextUniquePtr().release(), FM_Text_Delete); }},
         {"FM_Text_GetSize", [&] { t->GetSize(); }},
         {"FM_Text_Assign", [&] { t->Assign("ab"); }},
         {"FM_Text_AssignWithLength", [&] { t->AssignWithLength("ab", 2); }},
@@ -440,17 +444,17 @@ TEST_F(Sdk, EveryEntryPointIsCountedAndFaultInjectable) {
         {"FM_Text_Find", [&] { t->Find(v.AtAsText(0), 0); }},
         {"FM_Text_DeleteText", [&] { t->DeleteText(5); }},
         {"FM_Text_operatorEQ", [&] { (void)(*t == v.AtAsText(0)); }},
-        {"FM_Locale_Constructor1", [] { fmx::LocaleAutoPtr x; }},
-        {"FM_Locale_Delete", [&] { deleteChecked(fmx::NewLocale(1), fmx::FM_Locale_Delete); }},
-        {"FM_FixPt_Constructor1", [] { fmx::FixPtAutoPtr x; }},
-        {"FM_FixPt_Delete", [&] { deleteChecked(fmx::NewFixPt(0, 16), fmx::FM_FixPt_Delete); }},
+        {"FM_Locale_Constructor1", [] { fmx::LocaleUniquePtr x; }},
+        {"FM_Locale_Delete", [&] { deleteChecked(fmx::LocaleUniquePtr().release(), FM_Locale_Delete); }},
+        {"FM_FixPt_Constructor1", [] { fmx::FixPtUniquePtr x; }},
+        {"FM_FixPt_Delete", [&] { deleteChecked(fmx::FixPtUniquePtr().release(), FM_FixPt_Delete); }},
         {"FM_FixPt_AssignInt", [&] { n->AssignInt(3); }},
         {"FM_FixPt_AssignInt64", [&] { n->AssignInt64(3); }},
         {"FM_FixPt_AssignDouble", [&] { n->AssignDouble(3.5); }},
         {"FM_FixPt_AsLong", [&] { n->AsLong(); }},
         {"FM_FixPt_AsFloat", [&] { n->AsFloat(); }},
-        {"FM_QuadChar_Constructor2", [] { fmx::QuadCharAutoPtr x('A', 'B', 'C', 'D'); }},
-        {"FM_QuadChar_Delete", [&] { deleteChecked(fmx::NewQuadChar('A', 'B', 'C', 'D'), fmx::FM_QuadChar_Delete); }},
+        {"FM_QuadChar_Constructor2", [] { fmx::QuadCharUniquePtr x('A', 'B', 'C', 'D'); }},
+        {"FM_QuadChar_Delete", [&] { deleteChecked(fmx::QuadCharUniquePtr('A', 'B', 'C', 'D').release(), FM_QuadChar_Delete); }},
         {"FM_DataVect_Size", [&] { v.Size(); }},
         {"FM_DataVect_AtAsText", [&] { v.AtAsText(0); }},
         {"FM_DataVect_AtAsNumber", [&] { v.AtAsNumber(0); }},
@@ -489,7 +493,7 @@ TEST_F(Sdk, EveryEntryPointIsCountedAndFaultInjectable) {
 }
 
 TEST_F(Sdk, FailedCallChangesNothing) {
-    fmx::TextAutoPtr t;
+    fmx::TextUniquePtr t;
     t->Assign("kept");
     fmx::FMH_Hook_FailCall("FM_Text_Assign", 1, 2);
     EXPECT_ANY_THROW(t->Assign("lost"));
@@ -500,16 +504,27 @@ TEST_F(Sdk, FailedCallChangesNothing) {
     EXPECT_EQ(fmx::FMH_Log_Count(), 0u);
     fmx::FMH_Hook_FailCall("FM_Text_Constructor1", 1, 1);
     _fmxcpt x;
-    EXPECT_EQ(fmx::FM_Text_Constructor1(x), nullptr);
+    EXPECT_EQ(FM_Text_Constructor1(x), nullptr);
     EXPECT_EQ(x.m_code, 1);
+}
+
+// As with the host's own headers, a holder's delete checks the host's answer:
+// a refused delete raises inside a destructor, which ends the process.
+TEST_F(Sdk, RefusedDeleteThroughAHolderEndsTheProcess) {
+    EXPECT_DEATH(
+        {
+            fmx::FMH_Hook_FailCall("FM_Text_Delete", 1, 2);
+            fmx::TextUniquePtr t;
+        },
+        "");
 }
 
 // What an external function does: holders, parameters, a stored result.
 fmx::errcode PluginLikeCall(const fmx::DataVect& parms, fmx::Data& result) {
-    fmx::QuadCharAutoPtr id('V', 'L', 'K', 'R');
-    fmx::TextAutoPtr text;
-    fmx::LocaleAutoPtr locale;
-    fmx::FixPtAutoPtr number;
+    fmx::QuadCharUniquePtr id('V', 'L', 'K', 'R');
+    fmx::TextUniquePtr text;
+    fmx::LocaleUniquePtr locale;
+    fmx::FixPtUniquePtr number;
     number->AssignInt(parms.AtAsNumber(0).AsLong() + 1);
     text->Assign("n=");
     text->AppendText(parms.AtAsText(1));
@@ -545,19 +560,19 @@ TEST_F(Sdk, HoldersReleaseEverythingWhicheverCallFails) {
 }
 
 TEST_F(Sdk, AllocationFailureBecomesCodeOne) {
-    fmx::TextAutoPtr t;
+    fmx::TextUniquePtr t;
     t->Assign("kept, and long enough to live on the heap");
     fmx::Data& d = *fmx::FMH_Data_New();
-    fmx::LocaleAutoPtr loc;
-    fmx::QuadCharAutoPtr q('V', 'L', 'K', 'R');
+    fmx::LocaleUniquePtr loc;
+    fmx::QuadCharUniquePtr q('V', 'L', 'K', 'R');
     fmx::Text* made = nullptr;
     const std::string longText(4096, 'x');
     struct Row { const char* name; std::function<void(_fmxcpt&)> call; };
     const Row rows[] = {
-        {"constructor", [&](_fmxcpt& x) { made = fmx::FM_Text_Constructor1(x); }},
-        {"assign", [&](_fmxcpt& x) { fmx::FM_Text_Assign(t.get(), longText.c_str(), 1, x); }},
-        {"append", [&](_fmxcpt& x) { fmx::FM_Text_AppendText(t.get(), t.get(), 0, 0xFFFFFFFFu, x); }},
-        {"register", [&](_fmxcpt& x) { fmx::FM_ExprEnv_RegisterExternalFunction(q.get(), 1, t.get(), t.get(), 0, 1, 0, Dummy, x); }},
+        {"constructor", [&](_fmxcpt& x) { made = FM_Text_Constructor1(x); }},
+        {"assign", [&](_fmxcpt& x) { FM_Text_Assign(t.get(), longText.c_str(), 1, x); }},
+        {"append", [&](_fmxcpt& x) { FM_Text_AppendText(t.get(), *t, 0, 0xFFFFFFFFu, x); }},
+        {"register", [&](_fmxcpt& x) { FM_ExprEnv_RegisterExternalFunction(*q, 1, *t, *t, 0, 1, 0, Dummy, x); }},
     };
     for (const Row& r : rows) {
         _fmxcpt x;
@@ -576,18 +591,18 @@ TEST_F(Sdk, AllocationFailureBecomesCodeOne) {
 TEST_F(Sdk, MisuseIsReportedAsCodeTwo) {
     Params p;
     p.Text("borrowed");
-    fmx::TextAutoPtr t;
+    fmx::TextUniquePtr t;
     struct Row { const char* name; std::function<void(_fmxcpt&)> call; };
     const Row rows[] = {
-        {"null text", [](_fmxcpt& x) { fmx::FM_Text_GetSize(nullptr, x); }},
-        {"unknown encoding", [&](_fmxcpt& x) { fmx::FM_Text_Assign(t.get(), "a", 99, x); }},
+        {"null text", [](_fmxcpt& x) { FM_Text_GetSize(nullptr, x); }},
+        {"an encoding this host lacks", [&](_fmxcpt& x) { FM_Text_Assign(t.get(), "a", fmx::Text::kEncoding_ASCII_Mac, x); }},
         {"delete a borrowed parameter",
-         [&](_fmxcpt& x) { fmx::FM_Text_Delete(const_cast<fmx::Text*>(fmx::FM_DataVect_AtAsText(p.v, 0, x)), x); }},
+         [&](_fmxcpt& x) { FM_Text_Delete(const_cast<fmx::Text*>(FM_DataVect_AtAsText(p.v, 0, x)), x); }},
         {"delete through the wrong kind",
-         [&](_fmxcpt& x) { fmx::FM_FixPt_Delete(reinterpret_cast<fmx::FixPt*>(t.get()), x); }},
+         [&](_fmxcpt& x) { FM_FixPt_Delete(t.get(), x); }},
         {"register without a function", [&](_fmxcpt& x) {
-             fmx::QuadCharAutoPtr q('V', 'L', 'K', 'R');
-             fmx::FM_ExprEnv_RegisterExternalFunction(q.get(), 1, t.get(), t.get(), 0, 1, 0, nullptr, x);
+             fmx::QuadCharUniquePtr q('V', 'L', 'K', 'R');
+             FM_ExprEnv_RegisterExternalFunction(*q, 1, *t, *t, 0, 1, 0, nullptr, x);
          }},
     };
     for (const Row& r : rows) {
@@ -605,8 +620,8 @@ TEST_F(Sdk, EntryPointsMayBeCalledFromSeveralThreads) {
     for (int i = 0; i < kThreads; ++i)
         threads.emplace_back([] {
             for (int k = 0; k < kRounds; ++k) {
-                fmx::TextAutoPtr t;
-                fmx::FixPtAutoPtr n(k);
+                fmx::TextUniquePtr t;
+                fmx::FixPtUniquePtr n(k);
                 t->Assign("x");
             }
         });

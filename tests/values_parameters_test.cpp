@@ -57,7 +57,8 @@ const StringCase kStringCases[] = {
     {"far longer than the stack buffer", DigitsAndCommas(300000), -1, DigitsAndCommas(300000)},
     {"long text, UTF-8", DigitsAndCommas(300000), 1, DigitsAndCommas(300000)},
     {"U+0000 deep in a long text", DigitsAndCommas(20000) + std::string(1, '\0') + "99", -1, DigitsAndCommas(20000)},
-    // 2698 units need at most 8094 bytes (stack), 2699 at most 8097 (heap).
+    // 2698 units need at most 8094 bytes and the terminator (stack), 2699 at
+    // most 8097 and the terminator (heap).
     {"UTF-8 just on the stack", Repeat(kEuro, 2698), 1, Repeat(kEuro, 2698)},
     {"UTF-8 just on the heap", Repeat(kEuro, 2699), 1, Repeat(kEuro, 2699)},
     {"UTF-8 many multi-byte characters", Repeat(kEuro, 5000) + "," + Repeat(kKeyboard, 3000), 1,
@@ -70,7 +71,8 @@ TEST_F(HostHooks, ParameterAsStringTable) {
         Vect parms;
         parms.Text("first").Text(c.utf8);
         const std::string got =
-            c.encoding < 0 ? ParameterAsString(*parms.v, 1) : ParameterAsString(*parms.v, 1, c.encoding);
+            c.encoding < 0 ? ParameterAsString(*parms.v, 1)
+                           : ParameterAsString(*parms.v, 1, fmx::Text::Encoding(c.encoding));
         EXPECT_EQ(got.size(), c.expected.size()) << c.name;
         EXPECT_TRUE(got == c.expected) << c.name << " (" << c.utf8.size() << " bytes of UTF-8, encoding "
                                        << c.encoding << ")";
@@ -129,13 +131,15 @@ TEST_F(HostHooks, SetResultTextStoresTextAndPassesTheHostCode) {
     EXPECT_EQ(SetResultText(*result.d, "240,67,16,0,247"), 0);
     EXPECT_EQ(result.Utf8(), "240,67,16,0,247");
     EXPECT_EQ(result.d->GetNativeType(), fmx::Data::kDTText);
+    EXPECT_EQ(SetResultText(*result.d, "caf\xC3\xA9"), 0);
+    EXPECT_EQ(result.Utf8(), "caf\xC3\xA9") << "handed over as UTF-8, not in the native encoding";
 
     fmx::FMH_Hook_SetAsTextResult(7);
     EXPECT_EQ(SetResultText(*result.d, "1"), 7);
     fmx::FMH_Hook_SetAsTextResult(0);
 
     // The UTF-16 form stores the same text without conversion.
-    fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+    fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
     const Utf16Text units = ByteArrayToUtf16({240, 0, 247}, u",", "dec");
     EXPECT_EQ(SetResultText(*result.d, units, *locale), 0);
     EXPECT_EQ(result.Utf8(), "240,0,247");
@@ -170,7 +174,7 @@ TEST_F(HostHooks, ResultHelpersReleaseHostObjectsWhenTheHostFails) {
         EXPECT_THROW(
             {
                 SetResultText(*result.d, "1,2");
-                fmx::LocaleAutoPtr locale(fmx::Locale::kType_System);
+                fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
                 SetResultText(*result.d, ByteArrayToUtf16({1, 2}, u",", "dec"), *locale);
             },
             std::bad_alloc)

@@ -2,6 +2,9 @@
 # tools/windows-check.sh RC_FILE
 # Compiles every plug-in source for Windows x64 with the MinGW-w64 cross
 # compiler, warnings as errors, and the generated resource script with windres.
+# The sources compile against the SDK stand-in: its headers give 64-bit
+# Windows the host's call-structure layout (and assert it) under MinGW too,
+# where the vendor's headers would make pointers in it 32 bits wide.
 # Linking is not possible here (no Windows RtMidi); compiling catches what a
 # Linux build cannot: the Windows branches of the platform code.
 set -euo pipefail

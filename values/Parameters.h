@@ -5,14 +5,14 @@
 
 #include <string>
 
-#include "FMXData.h"
+#include "Sdk.h"
 #include "ValueList.h"
 
 // Parameter `index` as a narrow string in `encoding` (code page 437 unless a
 // caller needs otherwise), up to the first U+0000. The whole text, however
 // long: short texts go through a stack buffer, longer ones through the heap.
 std::string ParameterAsString(const fmx::DataVect& parms, int index,
-                              fmx::int32 encoding = fmx::Text::kEncoding_ASCII_DOS);
+                              fmx::Text::Encoding encoding = fmx::Text::kEncoding_ASCII_DOS);
 
 // Parameter `index` as the host's signed 32-bit integer, widened with its sign.
 long ParameterAsLong(const fmx::DataVect& parms, int index);
@@ -20,7 +20,7 @@ long ParameterAsLong(const fmx::DataVect& parms, int index);
 // value clamped to [low, high]; the upper bound wins when low > high.
 long CheckRange(long value, long low, long high);
 
-// Store a text (assigned in the native encoding) with a new system locale, or
+// Store a text (UTF-8, so ASCII value lists too) with a new system locale, or
 // a number; SetResultText returns the host's code for the store.
 fmx::errcode SetResultText(fmx::Data& result, const std::string& text);
 fmx::errcode SetResultText(fmx::Data& result, const std::string& text, const fmx::Locale& locale);

@@ -77,53 +77,57 @@ std::string PluginId(const QuadCharImpl& q) { return std::string(q.c, 4); }
 
 }  // namespace
 
-namespace fmx {
-
-FMX_API QuadChar* FM_QuadChar_Constructor2(char c0, char c1, char c2, char c3, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Create<QuadChar>(kFMH_QuadChar, QuadCharImpl{{c0, c1, c2, c3}}); });
+FMX_API fmx::QuadChar* FM_QuadChar_Constructor2(char c0, char c1, char c2, char c3, fmx::_fmxcpt& _x) noexcept {
+    return Entry(__func__, _x,
+                 [&] { return Create<fmx::QuadChar>(fmx::kFMH_QuadChar, QuadCharImpl{{c0, c1, c2, c3}}); });
 }
 
-FMX_API void FM_QuadChar_Delete(QuadChar* _self, _fmxcpt& _x) {
-    Entry(__func__, _x, [&] { Destroy(_self, kFMH_QuadChar); });
+FMX_API void FM_QuadChar_Delete(void* _self, fmx::_fmxcpt& _x) noexcept {
+    Entry(__func__, _x, [&] { Destroy(static_cast<fmx::QuadChar*>(_self), fmx::kFMH_QuadChar); });
 }
 
-FMX_API errcode FM_ExprEnv_RegisterExternalFunction(const QuadChar* pluginId, int16 functionId, const Text* functionName,
-                                                   const Text* functionPrototype, int16 minArgs, int16 maxArgs,
-                                                   uint32 compatibleOnFlags, ExtPluginType funcPtr, _fmxcpt& _x) {
+FMX_API fmx::errcode FM_ExprEnv_RegisterExternalFunction(const fmx::QuadChar& pluginId, short functionId,
+                                                         const fmx::Text& functionName,
+                                                         const fmx::Text& functionPrototype, short minArgs,
+                                                         short maxArgs, fmx::uint32 compatibleOnFlags,
+                                                         fmx::ExtPluginType funcPtr, fmx::_fmxcpt& _x) noexcept {
     return Entry(__func__, _x, [&] {
         if (funcPtr == nullptr) throw BadArgument();
-        Row row{PluginId(Impl(pluginId)), functionId, unicode::ToUtf8(Impl(functionName).s()),
-                unicode::ToUtf8(Impl(functionPrototype).s()), minArgs, maxArgs, compatibleOnFlags, funcPtr};
-        errcode refusal = RefusalFor(functionId);
+        Row row{PluginId(Impl(&pluginId)), functionId, unicode::ToUtf8(Impl(&functionName).s()),
+                unicode::ToUtf8(Impl(&functionPrototype).s()), minArgs, maxArgs, compatibleOnFlags, funcPtr};
+        fmx::errcode refusal = RefusalFor(functionId);
         std::unique_lock<std::mutex> lock;
         Registry& reg = Locked(lock);
         // Reserve first so that the log and the rows change together or not at all.
         MakeRoom(reg.log);
         MakeRoom(reg.rows);
-        reg.log.push_back(FMH_RegistryEvent{true, refusal != 0, functionId});
+        reg.log.push_back(fmx::FMH_RegistryEvent{true, refusal != 0, functionId});
         if (refusal != 0) return refusal;
         auto it = FindRow(reg.rows, row.pluginId, functionId);
         if (it != reg.rows.end())
             *it = std::move(row);
         else
             reg.rows.push_back(std::move(row));
-        return errcode(0);
+        return fmx::errcode(0);
     });
 }
 
 // Removing a function that is not registered succeeds too: afterwards it is
 // not registered, which is all the caller asked for.
-FMX_API errcode FM_ExprEnv_UnRegisterExternalFunction(const QuadChar* pluginId, int16 functionId, _fmxcpt& _x) {
+FMX_API fmx::errcode FM_ExprEnv_UnRegisterExternalFunction(const fmx::QuadChar& pluginId, short functionId,
+                                                           fmx::_fmxcpt& _x) noexcept {
     return Entry(__func__, _x, [&] {
-        std::string id = PluginId(Impl(pluginId));
+        std::string id = PluginId(Impl(&pluginId));
         std::unique_lock<std::mutex> lock;
         Registry& reg = Locked(lock);
-        reg.log.push_back(FMH_RegistryEvent{false, false, functionId});
+        reg.log.push_back(fmx::FMH_RegistryEvent{false, false, functionId});
         auto it = FindRow(reg.rows, id, functionId);
         if (it != reg.rows.end()) reg.rows.erase(it);
-        return errcode(0);
+        return fmx::errcode(0);
     });
 }
+
+namespace fmx {
 
 FMX_API ExprEnv* FMH_ExprEnv_Get(void) {
     static ExprEnvImpl env{0};

@@ -62,60 +62,62 @@ const DataImpl& ItemAt(const DataVectImpl& v, fmx::uint32 i) {
 
 }  // namespace
 
-namespace fmx {
-
-FMX_API uint32 FM_DataVect_Size(const DataVect* _self, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return static_cast<uint32>(Impl(_self).items.size()); });
+FMX_API fmx::uint32 FM_DataVect_Size(const void* _self, fmx::_fmxcpt& _x) noexcept {
+    return Entry(__func__, _x, [&] { return static_cast<fmx::uint32>(Self<fmx::DataVect>(_self).items.size()); });
 }
 
-FMX_API const Text* FM_DataVect_AtAsText(const DataVect* _self, uint32 position, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Handle<Text>(ItemAt(Impl(_self), position).text); });
+FMX_API const fmx::Text* FM_DataVect_AtAsText(const void* _self, fmx::uint32 position, fmx::_fmxcpt& _x) noexcept {
+    return Entry(__func__, _x, [&] { return Handle<fmx::Text>(ItemAt(Self<fmx::DataVect>(_self), position).text); });
 }
 
-FMX_API const FixPt* FM_DataVect_AtAsNumber(const DataVect* _self, uint32 position, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Handle<FixPt>(NumberOf(ItemAt(Impl(_self), position))); });
+FMX_API const fmx::FixPt* FM_DataVect_AtAsNumber(const void* _self, fmx::uint32 position,
+                                                 fmx::_fmxcpt& _x) noexcept {
+    return Entry(__func__, _x,
+                 [&] { return Handle<fmx::FixPt>(NumberOf(ItemAt(Self<fmx::DataVect>(_self), position))); });
 }
 
-FMX_API const Data* FM_DataVect_At(const DataVect* _self, uint32 position, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Handle<Data>(ItemAt(Impl(_self), position)); });
+FMX_API const fmx::Data* FM_DataVect_At(const void* _self, fmx::uint32 position, fmx::_fmxcpt& _x) noexcept {
+    return Entry(__func__, _x, [&] { return Handle<fmx::Data>(ItemAt(Self<fmx::DataVect>(_self), position)); });
 }
 
-FMX_API errcode FM_Data_SetAsText(Data* _self, const Text* textData, const Locale* sourceLocale, int32 nativeType,
-                                  _fmxcpt& _x) {
+FMX_API fmx::errcode FM_Data_SetAsText(void* _self, const fmx::Text& textData, const fmx::Locale& sourceLocale,
+                                       fmx::int32 nativeType, fmx::_fmxcpt& _x) noexcept {
     return Entry(__func__, _x, [&] {
-        DataImpl& d = Impl(_self);
-        const TextImpl& text = Impl(textData);
+        DataImpl& d = Self<fmx::Data>(_self);
+        const TextImpl& text = Impl(&textData);
+        const fmx::int32 localeType = Impl(&sourceLocale).type;
         // A host that refuses the value leaves the old one in place.
-        if (errcode refused = SetAsTextResult()) return refused;
-        int32 localeType = sourceLocale ? Impl(sourceLocale).type : int32(Locale::kType_System);
+        if (fmx::errcode refused = SetAsTextResult()) return refused;
         d = TextValue(text, localeType, nativeType);
-        return errcode(0);
+        return fmx::errcode(0);
     });
 }
 
-FMX_API errcode FM_Data_SetAsNumber(Data* _self, const FixPt* numericData, int32 nativeType, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] {
-        DataImpl& d = Impl(_self);
-        d = NumberValue(Impl(numericData).value, nativeType);
-        return errcode(0);
+FMX_API void FM_Data_SetAsNumber(void* _self, const fmx::FixPt& numericData, fmx::int32 nativeType,
+                                 fmx::_fmxcpt& _x) noexcept {
+    Entry(__func__, _x, [&] {
+        DataImpl& d = Self<fmx::Data>(_self);
+        d = NumberValue(Impl(&numericData).value, nativeType);
     });
 }
 
-FMX_API const Locale* FM_Data_GetLocale(const Data* _self, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Handle<Locale>(Impl(_self).locale); });
+FMX_API const fmx::Locale* FM_Data_GetLocale(const void* _self, fmx::_fmxcpt& _x) noexcept {
+    return Entry(__func__, _x, [&] { return Handle<fmx::Locale>(Self<fmx::Data>(_self).locale); });
 }
 
-FMX_API const Text* FM_Data_GetAsText(const Data* _self, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Handle<Text>(Impl(_self).text); });
+FMX_API const fmx::Text* FM_Data_GetAsText(const void* _self, fmx::_fmxcpt& _x) noexcept {
+    return Entry(__func__, _x, [&] { return Handle<fmx::Text>(Self<fmx::Data>(_self).text); });
 }
 
-FMX_API const FixPt* FM_Data_GetAsNumber(const Data* _self, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Handle<FixPt>(NumberOf(Impl(_self))); });
+FMX_API const fmx::FixPt* FM_Data_GetAsNumber(const void* _self, fmx::_fmxcpt& _x) noexcept {
+    return Entry(__func__, _x, [&] { return Handle<fmx::FixPt>(NumberOf(Self<fmx::Data>(_self))); });
 }
 
-FMX_API int32 FM_Data_GetNativeType(const Data* _self, _fmxcpt& _x) {
-    return Entry(__func__, _x, [&] { return Impl(_self).nativeType; });
+FMX_API fmx::int32 FM_Data_GetNativeType(const void* _self, fmx::_fmxcpt& _x) noexcept {
+    return Entry(__func__, _x, [&] { return Self<fmx::Data>(_self).nativeType; });
 }
+
+namespace fmx {
 
 // ---- the host's side ----------------------------------------------------------
 

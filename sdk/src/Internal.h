@@ -86,6 +86,11 @@ auto& Impl(Api* p) {
     if (p == nullptr) throw BadArgument();
     return *reinterpret_cast<std::conditional_t<std::is_const_v<Api>, const I, I>*>(p);
 }
+// The object behind an entry point's untyped _self, as the fmx class it is.
+template <typename Api>
+auto& Self(void* p) { return Impl(static_cast<Api*>(p)); }
+template <typename Api>
+auto& Self(const void* p) { return Impl(static_cast<const Api*>(p)); }
 template <typename Api, typename I>
 const Api* Handle(const I& impl) { return reinterpret_cast<const Api*>(&impl); }
 

@@ -7,7 +7,7 @@ set(VELKORA_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(VELKORA_FUZZ_TARGETS codec checksum parameter)
 set(_fuzz_libs_codec velkora_values)
 set(_fuzz_libs_checksum velkora_functions)
-set(_fuzz_libs_parameter velkora_values FMWrapper)
+set(_fuzz_libs_parameter velkora_values FMWrapperHost)
 
 foreach(_t IN LISTS VELKORA_FUZZ_TARGETS)
   add_executable(fuzz_${_t}_replay ${VELKORA_FUZZ_DIR}/fuzz_${_t}.cpp ${VELKORA_FUZZ_DIR}/replay_main.cpp)

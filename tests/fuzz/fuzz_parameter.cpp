@@ -33,7 +33,7 @@ const std::string& CodePage437() {
         for (int b = 0; b < 0x80; ++b) t[b] = static_cast<char>(b);
         for (int b = 0x80; b <= 0xFF; ++b) {
             const char byte = static_cast<char>(b);
-            fmx::TextAutoPtr text;
+            fmx::TextUniquePtr text;
             text->AssignWithLength(&byte, 1, fmx::Text::kEncoding_ASCII_DOS);
             char utf8[8] = {};
             text->GetBytes(utf8, sizeof utf8 - 1, 0, fmx::Text::kSize_End, fmx::Text::kEncoding_UTF8);
