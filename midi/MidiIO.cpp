@@ -138,10 +138,10 @@ int32_t CountPorts(const std::string& type) {
     unsigned int count = 0;
     if (type == "out") {
         Hold hold(midiout_lock);
-        if (out_flag == 1) MidiCall([&] { count = midiout->getPortCount(); });
+        if (out_flag == 1 && MidiOutReachable()) MidiCall([&] { count = midiout->getPortCount(); });
     } else if (type == "in") {
         Hold hold(midiin_lock);
-        if (in_flag == 1) MidiCall([&] { count = midiin->getPortCount(); });
+        if (in_flag == 1 && MidiInReachable()) MidiCall([&] { count = midiin->getPortCount(); });
     }
     return ToCount(count);
 }
@@ -150,11 +150,11 @@ std::string NameOfPort(const std::string& type, long number) {
     const unsigned int port = static_cast<uint32_t>(number);
     if (type == "in") {
         Hold hold(midiin_lock);
-        return in_flag == 1 ? PortName(*midiin, port) : std::string();
+        return in_flag == 1 && MidiInReachable() ? PortName(*midiin, port) : std::string();
     }
     if (type == "out") {
         Hold hold(midiout_lock);
-        return out_flag == 1 ? PortName(*midiout, port) : std::string();
+        return out_flag == 1 && MidiOutReachable() ? PortName(*midiout, port) : std::string();
     }
     return std::string();
 }

@@ -38,6 +38,22 @@ bool Open_OutPort(long n);
 bool Set_InPort(long n);
 bool Set_OutPort(long n);
 
+// Whether calls may go to midiin / midiout now: the side's MIDI system has
+// answered since its object was made (asked at creation), or answers now; an
+// object made before it answered is then made anew. Until then every call is
+// refused here, as a failed open. Caller holds the side's lock and has seen
+// the side's flag at 1.
+bool MidiInReachable();
+bool MidiOutReachable();
+
+// ---- platform: one file per platform, chosen by the build -------------------
+// False when the library's backend `api` has no MIDI system to talk to now.
+// Linux: for JACK, whether a server answers: a client opened and closed at
+// once (a failed open takes ~5 ms, a successful one tens of ms). JACK's
+// backend, left to find out itself, leaks a 16 KiB ring buffer on each try.
+// Every other backend and platform: true, at no cost.
+bool MidiSystemAnswers(RtMidi::Api api);
+
 // ---- calling the library ----------------------------------------------------
 // Every call into RtMidi that can fail goes through MidiCall. It returns the
 // error text: "0" when the call raised nothing, otherwise the library's

@@ -1,9 +1,13 @@
 // The four MIDI external functions called in-process as the host calls them,
 // against JACK peers; the receive runs with short test timing.
+#include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -15,7 +19,28 @@
 #include "TestSupport.h"
 #include "midi_support.h"
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VELKORA_SANITIZER_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VELKORA_SANITIZER_HEAP 1
+#endif
+#endif
+#if defined(VELKORA_SANITIZER_HEAP)
+// The sanitizer runtime's count (GCC ships no header declaring it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
 namespace {
+
+// Bytes the process has allocated and not freed.
+size_t LiveBytes() {
+#if defined(VELKORA_SANITIZER_HEAP)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
 
 const int kPolls = 500;
 const std::chrono::milliseconds kPause(10);
@@ -146,6 +171,54 @@ TEST_F(MidiFunctions, ASecondSendToTheSamePortDoesNotReopenIt) {
     ASSERT_GE(n, CountPorts("out"));  // an attempt to open n would fail now
     EXPECT_EQ(CallFunction(Velkora_MIDISend, {n, "128,60,0"}), "0");
     EXPECT_EQ(outport_flag, 1);
+}
+
+// ---- no MIDI system reachable ----------------------------------------------------
+
+// With no JACK server, calls give what a failed open gives, and memory does not
+// grow with their number; a server that comes later is found by the next call.
+TEST_F(MidiFunctions, WithNoServerCallsHoldNoMemoryAndALaterServerIsFound) {
+    const std::string server = std::getenv("JACK_DEFAULT_SERVER");
+    Delete_MIDIIn();
+    Delete_MIDIOut();
+    setenv("JACK_DEFAULT_SERVER", "velkora-no-such-server", 1);
+    Init_MIDIIn();
+    Init_MIDIOut();
+    const struct {
+        const char* name;
+        fmx::ExtPluginType function;
+        std::vector<Param> params;
+        const char* expected;
+    } rows[] = {
+        {"MIDISend", Velkora_MIDISend, {0, "144,60,100"}, "-1"},
+        {"PortCount out", Velkora_PortCount, {"out"}, "0"},
+        {"PortName out", Velkora_PortName, {"out", 0}, ""},
+        {"MIDIReceive with a request", Velkora_MIDIReceive, {0, 0, "1,2"}, ""},
+    };
+    // Each call costs a failed JACK connection (~5 ms), so 10 rounds are
+    // compared with 250: 1,000 calls. libjack reports each failure on stderr.
+    const int saved_stderr = dup(2);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 2);
+    size_t after_10 = 0;
+    for (int round = 1; round <= 250; ++round) {
+        for (const auto& row : rows) EXPECT_EQ(CallFunction(row.function, row.params), row.expected) << row.name;
+        if (round == 10) after_10 = LiveBytes();
+    }
+    const size_t after_250 = LiveBytes();
+    dup2(saved_stderr, 2);
+    close(null);
+    close(saved_stderr);
+    std::printf("live bytes after 10 rounds %zu, after 250 %zu\n", after_10, after_250);
+    EXPECT_LT(after_250, after_10 + 16384) << "memory grew with the number of calls";
+
+    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    JackPeer peer;
+    EXPECT_GE(FindPort("in", peer.out_port()), 0);
+    const long out = FindPort("out", peer.in_port());
+    ASSERT_GE(out, 0);
+    EXPECT_EQ(CallFunction(Velkora_MIDISend, {out, "144,60,100"}), "0");
+    EXPECT_TRUE(peer.WaitFor(1));
 }
 
 // ---- receive -------------------------------------------------------------------
