@@ -2,8 +2,9 @@
 // exist while the plug-in is started, and the port open on each. No operation
 // lets a library error escape; a failed call only leaves its flag clear.
 // Invariant: inport_flag == 1 only while in_flag == 1 and a port of midiin is
-// open (likewise for output). Each side is guarded by its own lock, so a
-// receive on the input side never blocks a send on the output side.
+// open (likewise for output). Each side has its own lock, held only while its
+// state or object is used (one switch, drain, poll, query or send), never
+// across a receive's pause; so the sides never wait for each other.
 #ifndef VELKORA_MIDI_PORTMANAGER_H
 #define VELKORA_MIDI_PORTMANAGER_H
 
@@ -25,7 +26,7 @@ extern int32_t outport_flag;
 extern long inport_number;
 extern long outport_number;
 
-// Held by every caller that touches one side's state or object.
+// Held by every caller while it uses one side's state or object.
 extern std::recursive_mutex midiin_lock;
 extern std::recursive_mutex midiout_lock;
 

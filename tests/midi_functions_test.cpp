@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -316,6 +317,57 @@ TEST_F(MidiFunctions, AnInPortThatCannotBeOpenedReturnsAtOnceWithoutRequest) {
     EXPECT_EQ(Receive({0, out, "240,67,32,0,247"}), "");
     EXPECT_EQ(ReceivePollCount(), 0);
     EXPECT_EQ(peer.ReceivedCount(), 0u);
+}
+
+TEST_F(MidiFunctions, PortQueriesDoNotWaitForAWaitingReceive) {
+    JackPeer peer;
+    const long in = FindPort("in", peer.out_port());
+    const std::string count = CallFunction(Velkora_PortCount, {"in"});
+    const std::string name = CallFunction(Velkora_PortName, {"in", 0});
+    SetReceiveTiming(100, std::chrono::milliseconds(100));  // 10 s unless a note ends it
+    std::atomic<bool> over{false};
+    std::string got;
+    std::thread receiver([&] {
+        got = Receive({in});
+        over.store(true);
+    });
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (ReceivePollCount() < 1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(CallFunction(Velkora_PortCount, {"in"}), count);
+    EXPECT_EQ(CallFunction(Velkora_PortName, {"in", 0}), name);
+    EXPECT_FALSE(over.load()) << "the port queries waited for the receive to end";
+    while (!over.load() && std::chrono::steady_clock::now() < deadline) {
+        peer.Send({144, 60, 100});
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    receiver.join();
+    EXPECT_EQ(got, "144,60,100");
+}
+
+TEST_F(MidiFunctions, ReceivesStartedTogetherEachGetTheirOwnPort) {
+    JackPeer a("turn-a"), b("turn-b");
+    const long port_a = FindPort("in", a.out_port()), port_b = FindPort("in", b.out_port());
+    std::atomic<bool> over{false};
+    std::thread players([&] {
+        while (!over.load()) {
+            a.Send({144, 1, 100});
+            b.Send({144, 2, 100});
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const struct {
+        long port;
+        const char* note;
+    } rows[] = {{port_a, "144,1,100"}, {port_b, "144,2,100"}, {port_a, "144,1,100"}, {port_b, "144,2,100"}};
+    std::vector<std::string> got(4);
+    std::vector<std::thread> receivers;
+    for (size_t i = 0; i < got.size(); ++i) receivers.emplace_back([&, i] { got[i] = Receive({rows[i].port}); });
+    for (std::thread& t : receivers) t.join();
+    over.store(true);
+    players.join();
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], rows[i].note) << "receive " << i;
 }
 
 std::atomic<int> host_interrupts{0};
