@@ -128,6 +128,7 @@ void InstallCallStruct() {
     static FMX_ExternCallStruct call{};
     call.instanceID = reinterpret_cast<FMX_PtrType>(&call);
     gFMX_ExternCallPtr = &call;
+    gPluginInstance.store(call.instanceID);
 }
 
 // ---- files -------------------------------------------------------------------------

@@ -54,7 +54,8 @@ std::string ResultText(const HostCall& call);
 const fmx::ExprEnv& Env();
 
 // Points gFMX_ExternCallPtr at a call structure that lives for the whole run,
-// so that functions which load strings find the plug-in's bundle.
+// and takes its instance field as Init would, so that functions which load
+// strings find the plug-in's bundle.
 void InstallCallStruct();
 
 // ---- files ----------------------------------------------------------------------

@@ -84,8 +84,16 @@ bool Poll(ByteArray& message) {
     return !message.empty();
 }
 
-// Polls until a message arrives, `done` is set or the polls run out.
-void Wait(ByteArray& message) {
+// Receives run one at a time: there is one input object with one open port
+// (on Windows a device takes one handle only). Held for a receive's whole
+// length, so no receive has its port switched under it; the input side's
+// own lock is taken only for each use of the object.
+std::mutex receive_lock;
+
+// Polls until a message arrives on input port `inport`, `done` is set or the
+// polls run out. Ends early when that port has been closed meanwhile (the
+// plug-in was shut down).
+void Wait(long inport, ByteArray& message) {
     const int polls = receive_polls.load();
     const std::chrono::milliseconds pause(receive_pause_ms.load());
     done.store(false);
@@ -94,7 +102,12 @@ void Wait(ByteArray& message) {
     try {
         for (int pass = 0; pass < polls; ++pass) {
             if (done.load()) break;
-            const bool got = Poll(message);
+            bool got = false;
+            {
+                Hold hold(midiin_lock);
+                if (inport_flag != 1 || inport_number != inport) break;
+                got = Poll(message);
+            }
             polls_made.fetch_add(1);
             if (got) {
                 done.store(true);
@@ -138,10 +151,10 @@ int32_t CountPorts(const std::string& type) {
     unsigned int count = 0;
     if (type == "out") {
         Hold hold(midiout_lock);
-        if (out_flag == 1) MidiCall([&] { count = midiout->getPortCount(); });
+        if (out_flag == 1 && MidiOutReachable()) MidiCall([&] { count = midiout->getPortCount(); });
     } else if (type == "in") {
         Hold hold(midiin_lock);
-        if (in_flag == 1) MidiCall([&] { count = midiin->getPortCount(); });
+        if (in_flag == 1 && MidiInReachable()) MidiCall([&] { count = midiin->getPortCount(); });
     }
     return ToCount(count);
 }
@@ -150,26 +163,26 @@ std::string NameOfPort(const std::string& type, long number) {
     const unsigned int port = static_cast<uint32_t>(number);
     if (type == "in") {
         Hold hold(midiin_lock);
-        return in_flag == 1 ? PortName(*midiin, port) : std::string();
+        return in_flag == 1 && MidiInReachable() ? PortName(*midiin, port) : std::string();
     }
     if (type == "out") {
         Hold hold(midiout_lock);
-        return out_flag == 1 ? PortName(*midiout, port) : std::string();
+        return out_flag == 1 && MidiOutReachable() ? PortName(*midiout, port) : std::string();
     }
     return std::string();
 }
 
 ByteArray ReceiveFromPort(long inport, bool with_request, long outport, const ByteArray& request) {
-    // The input side stays locked for the whole wait, so its port cannot be
-    // closed under it; sends on other threads only need the output side.
-    Hold hold_in(midiin_lock);
+    std::lock_guard<std::mutex> one_at_a_time(receive_lock);
     polls_made.store(0);
     ByteArray message;
-    Set_InPort(inport);
-    if (inport_flag != 1) return message;
-
-    MidiCall([] { midiin->ignoreTypes(false, true, true); });
-    while (Poll(message)) {
+    {
+        Hold hold_in(midiin_lock);
+        Set_InPort(inport);
+        if (inport_flag != 1) return message;
+        MidiCall([] { midiin->ignoreTypes(false, true, true); });
+        while (Poll(message)) {
+        }
     }
 
     if (with_request) {
@@ -179,7 +192,7 @@ ByteArray ReceiveFromPort(long inport, bool with_request, long outport, const By
         if (outport_flag == 1 && request.size() >= 2) SendOnOpenPort(request);
     }
 
-    Wait(message);
+    Wait(inport, message);
     return message;
 }
 

@@ -17,6 +17,13 @@ std::recursive_mutex midiout_lock;
 
 namespace {
 
+// Whether each object's MIDI system has answered since the object was made.
+// The object has connected then, and keeps its connection: no probe after
+// that. Asked once at creation, so that with the system running no call ever
+// pays for a probe.
+bool in_reached = false;
+bool out_reached = false;
+
 const char* const kInClientName = "Velkora";
 const char* const kOutClientName = "RtMidi Output Client";
 const char* const kInPortName = "RtMidi Input";
@@ -42,6 +49,27 @@ std::unique_ptr<Object> CreateObject(const Args&... args) {
         if (MidiCallSucceeded(error)) return object;
     }
     return nullptr;
+}
+
+std::unique_ptr<RtMidiIn> CreateIn() {
+    return CreateObject<RtMidiIn>(std::string(kInClientName), kInQueueLimit);
+}
+
+std::unique_ptr<RtMidiOut> CreateOut() { return CreateObject<RtMidiOut>(std::string(kOutClientName)); }
+
+// True once the MIDI system of `object` answers. An object made before that
+// has not connected, and connecting it now would leak what it allocated then
+// (RtMidi's JACK output makes a ring buffer on each try and frees only the
+// last): it is replaced by one made now, which connects as it is made. No
+// port can be open on it, so nothing is lost.
+template <typename Object, typename Create>
+bool Reach(std::unique_ptr<Object>& object, bool& reached, Create create) {
+    if (reached) return true;
+    if (!MidiSystemAnswers(object->getCurrentApi())) return false;
+    std::unique_ptr<Object> fresh = create();
+    if (fresh) object = std::move(fresh);
+    reached = true;
+    return true;
 }
 
 void ClosePort(RtMidi& object, int32_t& port_flag) {
@@ -89,21 +117,23 @@ std::string MidiErrorText(const std::string& message) {
 void Init_MIDIIn() {
     std::lock_guard<std::recursive_mutex> hold(midiin_lock);
     if (in_flag == 1) return;  // one client per side; an open port stays valid
-    std::unique_ptr<RtMidiIn> created = CreateObject<RtMidiIn>(std::string(kInClientName), kInQueueLimit);
+    std::unique_ptr<RtMidiIn> created = CreateIn();
     if (!created) return;
     midiin = std::move(created);
     in_flag = 1;
     inport_flag = 0;
+    in_reached = MidiSystemAnswers(midiin->getCurrentApi());
 }
 
 void Init_MIDIOut() {
     std::lock_guard<std::recursive_mutex> hold(midiout_lock);
     if (out_flag == 1) return;
-    std::unique_ptr<RtMidiOut> created = CreateObject<RtMidiOut>(std::string(kOutClientName));
+    std::unique_ptr<RtMidiOut> created = CreateOut();
     if (!created) return;
     midiout = std::move(created);
     out_flag = 1;
     outport_flag = 0;
+    out_reached = MidiSystemAnswers(midiout->getCurrentApi());
 }
 
 void Delete_MIDIIn() {
@@ -112,6 +142,7 @@ void Delete_MIDIIn() {
     midiin.reset();  // closes the open port and releases the client
     in_flag = 0;
     inport_flag = 0;
+    in_reached = false;
 }
 
 void Delete_MIDIOut() {
@@ -120,17 +151,18 @@ void Delete_MIDIOut() {
     midiout.reset();
     out_flag = 0;
     outport_flag = 0;
+    out_reached = false;
 }
 
 bool Open_InPort(long n) {
     std::lock_guard<std::recursive_mutex> hold(midiin_lock);
-    if (in_flag != 1 || !midiin) return false;
+    if (in_flag != 1 || !midiin || !MidiInReachable()) return false;
     return OpenPort(*midiin, n, kInPortName, inport_flag, inport_number);
 }
 
 bool Open_OutPort(long n) {
     std::lock_guard<std::recursive_mutex> hold(midiout_lock);
-    if (out_flag != 1 || !midiout) return false;
+    if (out_flag != 1 || !midiout || !MidiOutReachable()) return false;
     return OpenPort(*midiout, n, kOutPortName, outport_flag, outport_number);
 }
 
@@ -150,4 +182,14 @@ bool Set_OutPort(long n) {
     if (outport_flag == 1) ClosePort(*midiout, outport_flag);
     Open_OutPort(n);
     return true;
+}
+
+bool MidiInReachable() {
+    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
+    return Reach(midiin, in_reached, CreateIn);
+}
+
+bool MidiOutReachable() {
+    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
+    return Reach(midiout, out_reached, CreateOut);
 }

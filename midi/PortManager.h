@@ -2,8 +2,9 @@
 // exist while the plug-in is started, and the port open on each. No operation
 // lets a library error escape; a failed call only leaves its flag clear.
 // Invariant: inport_flag == 1 only while in_flag == 1 and a port of midiin is
-// open (likewise for output). Each side is guarded by its own lock, so a
-// receive on the input side never blocks a send on the output side.
+// open (likewise for output). Each side has its own lock, held only while its
+// state or object is used (one switch, drain, poll, query or send), never
+// across a receive's pause; so the sides never wait for each other.
 #ifndef VELKORA_MIDI_PORTMANAGER_H
 #define VELKORA_MIDI_PORTMANAGER_H
 
@@ -25,7 +26,7 @@ extern int32_t outport_flag;
 extern long inport_number;
 extern long outport_number;
 
-// Held by every caller that touches one side's state or object.
+// Held by every caller while it uses one side's state or object.
 extern std::recursive_mutex midiin_lock;
 extern std::recursive_mutex midiout_lock;
 
@@ -37,6 +38,22 @@ bool Open_InPort(long n);
 bool Open_OutPort(long n);
 bool Set_InPort(long n);
 bool Set_OutPort(long n);
+
+// Whether calls may go to midiin / midiout now: the side's MIDI system has
+// answered since its object was made (asked at creation), or answers now; an
+// object made before it answered is then made anew. Until then every call is
+// refused here, as a failed open. Caller holds the side's lock and has seen
+// the side's flag at 1.
+bool MidiInReachable();
+bool MidiOutReachable();
+
+// ---- platform: one file per platform, chosen by the build -------------------
+// False when the library's backend `api` has no MIDI system to talk to now.
+// Linux: for JACK, whether a server answers: a client opened and closed at
+// once (a failed open takes ~5 ms, a successful one tens of ms). JACK's
+// backend, left to find out itself, leaks a 16 KiB ring buffer on each try.
+// Every other backend and platform: true, at no cost.
+bool MidiSystemAnswers(RtMidi::Api api);
 
 // ---- calling the library ----------------------------------------------------
 // Every call into RtMidi that can fail goes through MidiCall. It returns the

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstring>
 
 #include "FMPlugin.h"
@@ -5,6 +6,7 @@
 #include "MidiFunctions.h"
 
 FMX_ExternCallPtr gFMX_ExternCallPtr = nullptr;
+std::atomic<FMX_PtrType> gPluginInstance{0};
 
 namespace {
 
@@ -46,8 +48,9 @@ void AnswerStringRequest(FMX_ExternCallPtr pb) {
     fmx::uint32 capacity = static_cast<fmx::uint32>(pb->parm3);
     if (buffer == nullptr) return;
     switch (pb->parm1) {
-        case kFMXT_NameStr: ReadString(buffer, capacity, 1); break;
-        case kFMXT_AppConfigStr: ReadString(buffer, capacity, 2); break;
+        // Answered before Init too: from this message's own instance field.
+        case kFMXT_NameStr: ReadString(buffer, capacity, 1, pb->instanceID); break;
+        case kFMXT_AppConfigStr: ReadString(buffer, capacity, 2, pb->instanceID); break;
         case kFMXT_OptionsStr: {
             // The options string needs 12 units with its NUL; a smaller buffer
             // gets what fits rather than a write past its end.
@@ -72,10 +75,18 @@ VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
     gFMX_ExternCallPtr = pb;
     try {
         switch (pb->whichCall) {
-            case kFMXT_Init: pb->result = static_cast<FMX_PtrType>(Init(pb->extnVersion)); break;
+            case kFMXT_Init: {
+                // Before registering: a function may run as soon as it is.
+                gPluginInstance.store(pb->instanceID);
+                const fmx::int64 answer = Init(pb->extnVersion);
+                if (answer != kAnswerStarted) gPluginInstance.store(0);
+                pb->result = static_cast<FMX_PtrType>(answer);
+                break;
+            }
             case kFMXT_Shutdown:
                 UnRegisterExternalFunctions();
                 Shutdown();
+                gPluginInstance.store(0);
                 break;
             case kFMXT_GetString: AnswerStringRequest(pb); break;
             default: break;
@@ -83,15 +94,15 @@ VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
     } catch (...) {
         if (pb->whichCall == kFMXT_Init) {
             Shutdown();
+            gPluginInstance.store(0);
             pb->result = static_cast<FMX_PtrType>(kAnswerFailed);
         }
     }
-    // After Shutdown the host may free the structure; a function it still
-    // calls then (a host bug) must not read through a dangling pointer.
+    // After Shutdown the host may free the structure: point nowhere.
     if (pb->whichCall == kFMXT_Shutdown) gFMX_ExternCallPtr = nullptr;
 }
 
-FMX_PtrType GetPluginBundle() { return gFMX_ExternCallPtr ? gFMX_ExternCallPtr->instanceID : 0; }
+FMX_PtrType GetPluginBundle() { return gPluginInstance.load(); }
 
 bool RegisterExternalFunctions() {
     for (int k = 0; k < kFunctionCount; ++k) {

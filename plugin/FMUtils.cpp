@@ -15,8 +15,8 @@ const fmx::uint32 kRegistrationBufferUnits = 1024;
 #if defined(_WIN32)
 
 // LoadStringW cuts an over-long string to capacity - 1 units and terminates it.
-int LoadFromResources(fmx::uint32 id, fmx::unichar16* buffer, fmx::uint32 capacity) {
-    HINSTANCE module = reinterpret_cast<HINSTANCE>(GetPluginBundle());
+int LoadFromResources(FMX_PtrType instance, fmx::uint32 id, fmx::unichar16* buffer, fmx::uint32 capacity) {
+    HINSTANCE module = reinterpret_cast<HINSTANCE>(instance);
     if (module == nullptr) {  // not started, or shut down: no module to read
         if (capacity > 0) buffer[0] = 0;
         return 0;
@@ -31,9 +31,9 @@ int LoadFromResources(fmx::uint32 id, fmx::unichar16* buffer, fmx::uint32 capaci
 // string of capacity - 1 units or more is not copied at all. Returns the units
 // copied (0 when missing or too long; the buffer is then left as it was).
 // Takes over the key.
-unsigned long LoadFromBundle(CFStringRef key, fmx::unichar16* buffer, unsigned long capacity) {
+unsigned long LoadFromBundle(FMX_PtrType instance, CFStringRef key, fmx::unichar16* buffer, unsigned long capacity) {
     if (key == nullptr) return 0;
-    CFBundleRef bundle = reinterpret_cast<CFBundleRef>(GetPluginBundle());
+    CFBundleRef bundle = reinterpret_cast<CFBundleRef>(instance);
     if (bundle == nullptr) {  // not started, or shut down: no bundle to read
         CFRelease(key);
         return 0;
@@ -58,12 +58,17 @@ unsigned long LoadFromBundle(CFStringRef key, fmx::unichar16* buffer, unsigned l
 }  // namespace
 
 void ReadString(fmx::unichar16* buffer, fmx::uint32 capacity, fmx::uint32 id) {
+    ReadString(buffer, capacity, id, GetPluginBundle());
+}
+
+void ReadString(fmx::unichar16* buffer, fmx::uint32 capacity, fmx::uint32 id, FMX_PtrType instance) {
     if (buffer == nullptr || capacity == 0) return;
 #if defined(_WIN32)
-    LoadFromResources(id, buffer, capacity);
+    LoadFromResources(instance, id, buffer, capacity);
 #else
     buffer[0] = 0;
-    LoadFromBundle(CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("String%d"), static_cast<int>(id)),
+    LoadFromBundle(instance,
+                   CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("String%d"), static_cast<int>(id)),
                    buffer, capacity);
 #endif
 }
@@ -71,7 +76,8 @@ void ReadString(fmx::unichar16* buffer, fmx::uint32 capacity, fmx::uint32 id) {
 #if !defined(_WIN32)
 unsigned long Sub_OSXLoadString(unsigned long id, fmx::unichar16* buffer, unsigned long capacity) {
     if (buffer == nullptr || capacity < 2) return 0;
-    return LoadFromBundle(CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("String%lu"), id), buffer,
+    return LoadFromBundle(GetPluginBundle(),
+                          CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("String%lu"), id), buffer,
                           capacity);
 }
 #endif
@@ -82,7 +88,7 @@ namespace {
 void LoadPrototype(fmx::uint32 id, fmx::unichar16* buffer) {
     std::memset(buffer, 0, kRegistrationBufferUnits * sizeof(fmx::unichar16));
 #if defined(_WIN32)
-    LoadFromResources(id, buffer, kRegistrationBufferUnits);
+    LoadFromResources(GetPluginBundle(), id, buffer, kRegistrationBufferUnits);
 #else
     Sub_OSXLoadString(id, buffer, kRegistrationBufferUnits);
 #endif

@@ -30,9 +30,9 @@ velkora_add_test(midi_synth_live_test SOURCES midi_synth_live_test.cpp
 
 # The stress test counts JACK's missed periods through libjack when it can.
 pkg_check_modules(VELKORA_JACK IMPORTED_TARGET jack)
-function(velkora_midi_stress_test name midi_library)
+function(velkora_midi_stress_test name shell_library)
   velkora_add_test(${name} SOURCES midi_stress_test.cpp
-    LIBS velkora_midi_test_support ${midi_library} JACK LABELS tsan)
+    LIBS velkora_midi_test_support ${shell_library} velkora_resources JACK LABELS tsan)
   target_compile_definitions(${name} PRIVATE
     VELKORA_TSAN_SUPPRESSIONS="${VELKORA_TSAN_SUPP}")
   if(VELKORA_JACK_FOUND)
@@ -44,9 +44,9 @@ function(velkora_midi_stress_test name midi_library)
   set_tests_properties(${name} PROPERTIES TIMEOUT 300)
   velkora_midi_tsan_env(${name})
 endfunction()
-velkora_midi_stress_test(midi_stress_test velkora_midi)
-if(TARGET velkora_midi_tsan)
-  velkora_midi_stress_test(midi_stress_tsan velkora_midi_tsan)
+velkora_midi_stress_test(midi_stress_test velkora_shell)
+if(TARGET velkora_shell_tsan)
+  velkora_midi_stress_test(midi_stress_tsan velkora_shell_tsan)
 endif()
 velkora_add_test(midi_host_test SOURCES midi_host_test.cpp
   LIBS velkora_midi_test_support velkora_midi JACK LABELS e2e)

@@ -1,11 +1,14 @@
 // The four MIDI external functions called in-process as the host calls them,
 // against JACK peers; the receive runs with short test timing.
+#include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +18,17 @@
 #include "TestSupport.h"
 #include "midi_support.h"
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#define VELKORA_LIVE_BYTES() __sanitizer_get_current_allocated_bytes()
+#else
+#define VELKORA_LIVE_BYTES() mallinfo2().uordblks
+#endif
+
 namespace {
+
+// Bytes the process holds allocated: the sanitizer's count when it owns the heap.
+size_t LiveBytes() { return VELKORA_LIVE_BYTES(); }
 
 const int kPolls = 500;
 const std::chrono::milliseconds kPause(10);
@@ -148,6 +161,42 @@ TEST_F(MidiFunctions, ASecondSendToTheSamePortDoesNotReopenIt) {
     EXPECT_EQ(outport_flag, 1);
 }
 
+// ---- no MIDI system reachable ----------------------------------------------------
+
+// With no JACK server, calls give what a failed open gives, and memory does not
+// grow with their number; a server that comes later is found by the next call.
+TEST_F(MidiFunctions, WithNoServerCallsHoldNoMemoryAndALaterServerIsFound) {
+    const std::string server = std::getenv("JACK_DEFAULT_SERVER");
+    Delete_MIDIIn();
+    Delete_MIDIOut();
+    setenv("JACK_DEFAULT_SERVER", "velkora-no-such-server", 1);
+    Init_MIDIIn();
+    Init_MIDIOut();
+    const struct {
+        fmx::ExtPluginType function;
+        std::vector<Param> params;
+        const char* expected;
+    } rows[] = {{Velkora_MIDISend, {0, "144,60,100"}, "-1"},
+                {Velkora_PortCount, {"out"}, "0"},
+                {Velkora_PortName, {"out", 0}, ""},
+                {Velkora_MIDIReceive, {0, 0, "1,2"}, ""}};
+    // Each call costs a failed JACK connection (~5 ms): 10 rounds against 250.
+    size_t after_10 = 0;
+    for (int round = 1; round <= 250; ++round) {
+        for (const auto& row : rows) EXPECT_EQ(CallFunction(row.function, row.params), row.expected);
+        if (round == 10) after_10 = LiveBytes();
+    }
+    EXPECT_LT(LiveBytes(), after_10 + 16384) << "memory grew with the number of calls";
+
+    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    JackPeer peer;
+    EXPECT_GE(FindPort("in", peer.out_port()), 0);
+    const long out = FindPort("out", peer.in_port());
+    ASSERT_GE(out, 0);
+    EXPECT_EQ(CallFunction(Velkora_MIDISend, {out, "144,60,100"}), "0");
+    EXPECT_TRUE(peer.WaitFor(1));
+}
+
 // ---- receive -------------------------------------------------------------------
 
 TEST_F(MidiFunctions, RequestBringsTheSynthDump) {
@@ -243,6 +292,55 @@ TEST_F(MidiFunctions, AnInPortThatCannotBeOpenedReturnsAtOnceWithoutRequest) {
     EXPECT_EQ(Receive({0, out, "240,67,32,0,247"}), "");
     EXPECT_EQ(ReceivePollCount(), 0);
     EXPECT_EQ(peer.ReceivedCount(), 0u);
+}
+
+TEST_F(MidiFunctions, PortQueriesDoNotWaitForAWaitingReceive) {
+    JackPeer peer;
+    const long in = FindPort("in", peer.out_port());
+    const std::string count = CallFunction(Velkora_PortCount, {"in"});
+    const std::string name = CallFunction(Velkora_PortName, {"in", 0});
+    SetReceiveTiming(100, std::chrono::milliseconds(100));  // 10 s unless a note ends it
+    std::atomic<bool> over{false};
+    std::string got;
+    std::thread receiver([&] {
+        got = Receive({in});
+        over.store(true);
+    });
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (ReceivePollCount() < 1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(CallFunction(Velkora_PortCount, {"in"}), count);
+    EXPECT_EQ(CallFunction(Velkora_PortName, {"in", 0}), name);
+    EXPECT_FALSE(over.load()) << "the port queries waited for the receive to end";
+    while (!over.load() && std::chrono::steady_clock::now() < deadline) {
+        peer.Send({144, 60, 100});
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    receiver.join();
+    EXPECT_EQ(got, "144,60,100");
+}
+
+TEST_F(MidiFunctions, ReceivesStartedTogetherEachGetTheirOwnPort) {
+    JackPeer a("turn-a"), b("turn-b");
+    const long port_a = FindPort("in", a.out_port()), port_b = FindPort("in", b.out_port());
+    std::atomic<bool> over{false};
+    std::thread players([&] {
+        for (; !over.load(); std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+            a.Send({144, 1, 100});
+            b.Send({144, 2, 100});
+        }
+    });
+    // Receives 0 and 2 listen to a, 1 and 3 to b: a switch under one gives it b's note or nothing.
+    std::vector<std::string> got(4);
+    std::vector<std::thread> receivers;
+    for (size_t i = 0; i < got.size(); ++i) {
+        receivers.emplace_back([&, i] { got[i] = Receive({i % 2 ? port_b : port_a}); });
+    }
+    for (std::thread& t : receivers) t.join();
+    over.store(true);
+    players.join();
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], i % 2 ? "144,2,100" : "144,1,100") << "receive " << i;
 }
 
 std::atomic<int> host_interrupts{0};

@@ -1,7 +1,8 @@
-// Four threads sending and one receiving through the external functions at
-// once, for a few seconds. The peer checks every message that arrives: whole,
-// unmixed, and in each sender's order. Run under ThreadSanitizer as well
-// (label tsan).
+// Eight threads calling the external functions at once for a few seconds
+// (four sending, one receiving, three calling all the others) while the host
+// sends string requests on another. The peer checks every message that
+// arrives: whole and unmixed; every other answer must be the one-thread
+// answer. Run under ThreadSanitizer as well (label tsan).
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -14,9 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include "FMPlugin.h"
+#include "Functions.h"
 #include "MidiFunctions.h"
 #include "MidiIO.h"
 #include "PortManager.h"
+#include "TestSupport.h"
 #include "midi_support.h"
 
 #if defined(VELKORA_HAVE_JACK)
@@ -115,21 +119,49 @@ std::map<int, int> Check(const std::vector<Bytes>& received, std::vector<std::st
     return arrived;
 }
 
+struct Call {
+    const char* name;
+    fmx::ExtPluginType function;
+    std::vector<Param> params;
+};
+
+// One call of every function that neither sends nor receives; `file` is the
+// caller's own SysEx file.
+std::vector<Call> OtherCalls(long in, long out, const std::string& file) {
+    return {{"Version", Velkora_Version, {"long"}},           {"PortCount in", Velkora_PortCount, {"in"}},
+            {"PortCount out", Velkora_PortCount, {"out"}},      {"PortName in", Velkora_PortName, {"in", in}},
+            {"PortName out", Velkora_PortName, {"out", out}},   {"Checksum", Velkora_Checksum, {"67,0,1,127"}},
+            {"SysexWrite", Velkora_SysexWrite, {"1,2", file}},  {"SysexRead", Velkora_SysexRead, {file}},
+            {"NumToBin", Velkora_NumToBin, {"5,255"}},          {"BinToNum", Velkora_BinToNum, {"101,11111111"}},
+            {"NumToHex", Velkora_NumToHex, {"10,255"}},         {"HexToNum", Velkora_HexToNum, {"0A,FF"}},
+            {"BytesToValue", Velkora_BytesToValue, {"2,44", ""}}, {"ValueToBytes", Velkora_ValueToBytes, {300, 2, ""}}};
+}
+
+// A lifecycle message in a structure the host frees as soon as it returns.
+FMX_PtrType HostMessage(fmx::uchar selector, fmx::uchar id = 0, fmx::unichar16* buffer = nullptr,
+                       fmx::uint32 units = 0) {
+    std::unique_ptr<FMX_ExternCallStruct> call(new FMX_ExternCallStruct());
+    call->whichCall = selector;
+    call->extnVersion = 62;
+    call->parm1 = id;
+    call->parm3 = units;
+    call->instanceID = 0x5EED;
+    call->result = reinterpret_cast<FMX_PtrType>(buffer);
+    FMExternCallProc(call.get());
+    return call->result;
+}
+
 class MidiStress : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Init_MIDIIn();
-        Init_MIDIOut();
-    }
+    void SetUp() override { ASSERT_EQ(HostMessage(kFMXT_Init), 55); }
     void TearDown() override {
         SetReceiveTiming(30, std::chrono::milliseconds(1000));
-        Delete_MIDIIn();
-        Delete_MIDIOut();
+        HostMessage(kFMXT_Shutdown);
     }
     XrunCounter xruns;
 };
 
-TEST_F(MidiStress, FourSendersAndAReceiverNeverMixMessages) {
+TEST_F(MidiStress, EightCallersAndStringRequestsNeverMixAnswers) {
     JackPeer peer("stress-peer");
     const long in = FindPort("in", peer.out_port());
     ASSERT_TRUE(Set_InPort(in));  // our input port joins the output list first
@@ -140,6 +172,13 @@ TEST_F(MidiStress, FourSendersAndAReceiverNeverMixMessages) {
     // The host library sets itself up on first use; do that here, before the
     // threads, as a host would long before any calculation runs.
     ASSERT_EQ(CallFunction(Velkora_PortName, {"out", out}), peer.in_port());
+
+    TempDir dir;
+    std::vector<std::string> expected;  // one thread's answers
+    for (const Call& call : OtherCalls(in, out, dir.file("one.syx"))) {
+        expected.push_back(CallFunction(call.function, call.params));
+    }
+    ASSERT_EQ(expected[0], "Velkora MIDI Plug-In 2.2.0");
 
     std::atomic<bool> stop{false};
     std::vector<int> sent(kSenders, 0);
@@ -168,6 +207,29 @@ TEST_F(MidiStress, FourSendersAndAReceiverNeverMixMessages) {
             EXPECT_EQ(got.substr(0, 4), "144,") << got;
             EXPECT_EQ(got.substr(got.size() - 4), ",100") << got;
             received_notes.fetch_add(1);
+        }
+    });
+    std::atomic<int> other_calls{0};
+    for (int c = 0; c < 3; ++c) {
+        threads.emplace_back([&, c] {
+            const std::vector<Call> calls = OtherCalls(in, out, dir.file(std::to_string(c) + ".syx"));
+            for (; !stop.load(); other_calls.fetch_add(1)) {
+                for (size_t k = 0; k < calls.size(); ++k) {
+                    EXPECT_EQ(CallFunction(calls[k].function, calls[k].params), expected[k]) << calls[k].name;
+                }
+            }
+        });
+    }
+    // The host asks for the plug-in's name now and then, in a structure it
+    // frees at once.
+    std::atomic<int> string_requests{0};
+    threads.emplace_back([&] {
+        while (!stop.load()) {
+            std::vector<fmx::unichar16> name(64, u'x');
+            HostMessage(kFMXT_GetString, kFMXT_NameStr, name.data(), 64);
+            EXPECT_EQ(std::u16string(name.begin(), name.begin() + 21), std::u16string(u"Velkora MIDI Plug-In\0", 21));
+            string_requests.fetch_add(1);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     });
     threads.emplace_back([&] {
@@ -225,8 +287,12 @@ TEST_F(MidiStress, FourSendersAndAReceiverNeverMixMessages) {
         total_arrived += n;
     }
     EXPECT_GT(received_notes.load(), 0);
-    std::printf("sent %d messages, %d arrived whole, %zu broken; JACK missed %d periods; received %d notes\n",
-                total_sent, total_arrived, broken.size(), xruns.count(), received_notes.load());
+    EXPECT_GT(other_calls.load(), 0);
+    EXPECT_GT(string_requests.load(), 0);
+    std::printf("sent %d messages, %d arrived whole, %zu broken; JACK missed %d periods; received %d notes; "
+                "%d rounds of other calls, %d string requests\n",
+                total_sent, total_arrived, broken.size(), xruns.count(), received_notes.load(), other_calls.load(),
+                string_requests.load());
     if (!broken.empty() && xruns.count() > 0) {
         GTEST_SKIP() << broken.size() << " messages arrived torn while JACK missed " << xruns.count()
                      << " periods; that proves nothing about us. First: " << broken.front();

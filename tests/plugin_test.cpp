@@ -178,6 +178,17 @@ std::u16string Units(const std::vector<fmx::unichar16>& buffer) {
     return s;
 }
 
+TEST_F(Lifecycle, FunctionsReadStringsFromInitsInstanceFieldNotFromTheStructure) {
+    ASSERT_EQ(Send(kFMXT_Init), 55);
+    call = FMX_ExternCallStruct();  // the host may reuse or free it once Init returned
+    std::vector<fmx::unichar16> buffer(64, u'x');
+    ReadString(buffer.data(), 64, 1);
+    EXPECT_EQ(Units(buffer), u"Velkora MIDI Plug-In");
+    Send(kFMXT_Shutdown);
+    ReadString(buffer.data(), 64, 1);
+    EXPECT_EQ(Units(buffer), u"") << "shut down: no bundle to read";
+}
+
 // Sends a string request into a buffer of `capacity` units pre-filled with 'x'.
 std::vector<fmx::unichar16> StringRequest(fmx::uchar id, fmx::uint32 capacity) {
     std::vector<fmx::unichar16> buffer(capacity + 4, u'x');
@@ -227,11 +238,10 @@ TEST(StringRequest, AnswersNameDescriptionAndOptions) {
 class StringTable : public ::testing::Test {
 protected:
     void SetUp() override {
-        call = FMX_ExternCallStruct();
-        call.instanceID = reinterpret_cast<FMX_PtrType>(&call);
-        gFMX_ExternCallPtr = &call;
+        gPluginInstance.store(reinterpret_cast<FMX_PtrType>(&call));
     }
     void TearDown() override {
+        gPluginInstance.store(0);
         std::string real = ReadFileText(VELKORA_SOURCE_DIR "/resources/Localizable.strings");
         _CFStubRegisterStringsTable("Localizable", real.data(), real.size());
     }

@@ -13,8 +13,9 @@ set_tests_properties(reliability_badinput_test PROPERTIES TIMEOUT 300)
 
 include(${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz.cmake)
 
-# LeakSanitizer: third-party leaks (libjack / librtmidi, uninstrumented) are
-# listed in lsan.supp; the hosts these tests start inherit the setting.
+# LeakSanitizer: third-party leaks (libjack / librtmidi, uninstrumented) would
+# be listed in lsan.supp (none are today); the hosts these tests start
+# inherit the setting.
 if(VELKORA_SANITIZE MATCHES "address")
   set_property(TEST reliability_inprocess_test reliability_badinput_test APPEND PROPERTY ENVIRONMENT
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/lsan.supp")

@@ -54,8 +54,7 @@ std::string Narrow(const fmx::unichar16* units) {
 class StringTables : public ::testing::Test {
 protected:
     void SetUp() override {
-        call.instanceID = reinterpret_cast<FMX_PtrType>(&call);
-        gFMX_ExternCallPtr = &call;
+        gPluginInstance.store(reinterpret_cast<FMX_PtrType>(&call));
         strings = FromStringsFile(ReadFile(VELKORA_SOURCE_DIR "/resources/Localizable.strings"));
     }
     FMX_ExternCallStruct call{};

@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 shift || true
 
-packages=(cmake g++ make pkg-config librtmidi-dev libedit-dev libgtest-dev libgmock-dev libbenchmark-dev jackd2 tmux)
+packages=(cmake g++ make pkg-config librtmidi-dev libjack-jackd2-dev libedit-dev libgtest-dev libgmock-dev libbenchmark-dev jackd2 tmux)
 packages+=("${VELKORA_EXTRA_PACKAGES[@]:-}")
 missing=()
 for p in "${packages[@]}"; do

@@ -27,6 +27,7 @@ flags=(-std=c++17 -Wall -Wextra -Werror -D__WINDOWS_MM__ -DUNICODE -D_UNICODE
 count=0
 for src in "$root"/plugin/*.cpp "$root"/values/*.cpp "$root"/midi/*.cpp "$root"/functions/*.cpp; do
   [ -e "$src" ] || continue
+  case "$src" in *Linux.cpp) continue ;; esac  # Linux-only platform files
   "$cxx" "${flags[@]}" -c "$src" -o "$out/$(basename "$src").o"
   count=$((count + 1))
 done
