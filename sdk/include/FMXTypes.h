@@ -9,8 +9,10 @@
 #include <exception>
 #include <new>
 
-#if defined(_WIN32)
-#define FMX_API extern "C"
+#if defined(_WIN32) && defined(FMWRAPPER_BUILDING)
+#define FMX_API extern "C" __declspec(dllexport)
+#elif defined(_WIN32)
+#define FMX_API extern "C" __declspec(dllimport)
 #else
 #define FMX_API extern "C" __attribute__((visibility("default")))
 #endif
