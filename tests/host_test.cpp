@@ -241,21 +241,26 @@ TEST(HostEndToEnd, FindsThePluginBesideTheHost) {
         {"installed", "bin", "lib/velkora", 0},
         {"nowhere", "bin", nullptr, 2},
     };
+    // The platform's file names; the host needs the FMWrapper library beside it.
+    const std::string hostFile = fs::path(VELKORA_HOST_PATH).filename().string();
+    const std::string pluginFile = fs::path(VELKORA_PLUGIN_PATH).filename().string();
+    const std::string wrapperFile = fs::path(VELKORA_FMWRAPPER_PATH).filename().string();
     for (const Layout& l : layouts) {
         TempDir dir;
         fs::create_directories(dir.file(l.hostDir));
-        std::string host = dir.file(std::string(l.hostDir) + "/velkora-host");
+        std::string host = dir.file(std::string(l.hostDir) + "/" + hostFile);
         fs::copy_file(VELKORA_HOST_PATH, host);
+        fs::copy_file(VELKORA_FMWRAPPER_PATH, dir.file(std::string(l.hostDir) + "/" + wrapperFile));
         if (l.pluginDir) {
             fs::create_directories(dir.file(l.pluginDir));
-            fs::copy_file(VELKORA_PLUGIN_PATH, dir.file(std::string(l.pluginDir) + "/Velkora.fmx"));
+            fs::copy_file(VELKORA_PLUGIN_PATH, dir.file(std::string(l.pluginDir) + "/" + pluginFile));
         }
         ProcessResult r = RunProcess({host, "Velkora_Version"});
         EXPECT_EQ(r.status, l.status) << l.name << ": " << r.err;
         if (l.status == 0) {
             EXPECT_EQ(r.out, "2.2.0\n") << l.name;
         } else {
-            EXPECT_NE(r.err.find("no Velkora.fmx found"), std::string::npos) << l.name << ": " << r.err;
+            EXPECT_NE(r.err.find("no " + pluginFile + " found"), std::string::npos) << l.name << ": " << r.err;
         }
     }
     ProcessResult built = RunProcess({VELKORA_HOST_PATH, "Velkora_Version"});
