@@ -1,5 +1,16 @@
-# RtMidi from the system (Debian: librtmidi-dev), as an imported target.
+# RtMidi as an imported target: from the system (Debian: librtmidi-dev), or a
+# static build in VELKORA_RTMIDI_DIR (include/, lib/; tools/windows.sh makes
+# one for Windows), whose WinMM must come after it on the link line.
+set(VELKORA_RTMIDI_DIR "" CACHE PATH "A static RtMidi build to use instead of the system's")
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET GLOBAL rtmidi)
-add_library(Velkora::RtMidi ALIAS PkgConfig::RTMIDI)
+if(VELKORA_RTMIDI_DIR)
+  add_library(Velkora::RtMidi STATIC IMPORTED GLOBAL)
+  set_target_properties(Velkora::RtMidi PROPERTIES
+    IMPORTED_LOCATION "${VELKORA_RTMIDI_DIR}/lib/librtmidi.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${VELKORA_RTMIDI_DIR}/include"
+    INTERFACE_LINK_LIBRARIES "$<$<PLATFORM_ID:Windows>:winmm>")
+else()
+  pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET GLOBAL rtmidi)
+  add_library(Velkora::RtMidi ALIAS PkgConfig::RTMIDI)
+endif()
 find_package(Threads REQUIRED)

@@ -7,7 +7,9 @@ set(VELKORA_PLUGIN_DIR "${CMAKE_INSTALL_LIBDIR}/velkora")
 # find it in ../lib relative to bin/.
 set_target_properties(Velkora PROPERTIES INSTALL_RPATH "$ORIGIN/..;$ORIGIN")
 install(TARGETS Velkora LIBRARY DESTINATION ${VELKORA_PLUGIN_DIR} COMPONENT runtime)
-if(VELKORA_STAND_IN_SDK)
+# On Windows only the plug-in is a deliverable; the host and the stand-in
+# serve the tests under Wine.
+if(VELKORA_STAND_IN_SDK AND NOT WIN32)
   install(TARGETS FMWrapper LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)
   # The folder holding FMWrapper/, as the SDK lays it out, and the host side beside it.
   install(DIRECTORY sdk/include/FMWrapper DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velkora COMPONENT dev)
@@ -15,7 +17,9 @@ if(VELKORA_STAND_IN_SDK)
   set_target_properties(velkora-host PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
   install(TARGETS velkora-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 endif()
-install(TARGETS velkora-synth RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+if(TARGET velkora-synth)
+  install(TARGETS velkora-synth RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+endif()
 install(FILES README.md docs/functions.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime OPTIONAL)
 
 set(CPACK_PACKAGE_NAME "velkora")

@@ -1,9 +1,8 @@
 #include "PluginLoader.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstring>
+
+#include "Platform.h"
 
 namespace velkora_host {
 
@@ -15,22 +14,6 @@ namespace {
 FMX_ExternCallStruct gCallStruct;
 
 const std::size_t kStringUnits = 1024;
-
-// In AddressSanitizer builds the module stays mapped after dlclose (Shutdown
-// still comes first; its static destructors run at exit). LeakSanitizer
-// checks at exit, when memory that the plug-in's libraries keep in their own
-// globals would otherwise turn into unattributable "leaks".
-#if defined(__SANITIZE_ADDRESS__)
-const int kKeepMapped = RTLD_NODELETE;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-const int kKeepMapped = RTLD_NODELETE;
-#else
-const int kKeepMapped = 0;
-#endif
-#else
-const int kKeepMapped = 0;
-#endif
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
@@ -50,36 +33,21 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-std::string ExecutableDirectory() {
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return ".";
-    path[n] = '\0';
-    std::string p(path);
-    std::size_t slash = p.rfind('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : p.substr(0, slash));
-}
-
 }  // namespace
 
 PluginLoader::~PluginLoader() { Unload(); }
 
 bool PluginLoader::Load(const std::string& path, std::string* why) {
     Unload();
-    // A path without a slash would send dlopen through the library search
-    // path; the user means a file.
-    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | kKeepMapped);
+    void* handle = OpenModule(path, why);
     if (!handle) {
-        const char* e = dlerror();
-        *why = "cannot load " + path + ": " + (e ? e : "unknown error");
+        *why = "cannot load " + path + ": " + *why;
         return false;
     }
-    dlerror();
-    void* sym = dlsym(handle, "FMExternCallProc");
+    void* sym = FindSymbol(handle, "FMExternCallProc");
     if (!sym) {
         *why = path + " has no FMExternCallProc";
-        dlclose(handle);
+        CloseModule(handle);
         return false;
     }
     handle_ = handle;
@@ -121,7 +89,7 @@ std::int64_t PluginLoader::Init() { return static_cast<std::int64_t>(Send(kFMXT_
 void PluginLoader::Unload() {
     if (!handle_) return;
     Send(kFMXT_Shutdown, 0, 0, 0);
-    dlclose(handle_);
+    CloseModule(handle_);
     handle_ = nullptr;
     proc_ = nullptr;
 }

@@ -19,7 +19,7 @@ public:
     PluginLoader(const PluginLoader&) = delete;
     PluginLoader& operator=(const PluginLoader&) = delete;
 
-    // dlopen (RTLD_NOW | RTLD_LOCAL) and find FMExternCallProc; on failure
+    // Load the module (every symbol resolved now) and find FMExternCallProc; on failure
     // *why says what went wrong and nothing stays loaded.
     bool Load(const std::string& path, std::string* why);
     bool loaded() const { return proc_ != nullptr; }
@@ -36,7 +36,7 @@ public:
     std::int64_t Init();
     // Any message with the given fields; returns the result field afterwards.
     std::intptr_t Send(std::uint8_t selector, std::uint8_t parm1, std::uint64_t parm3, std::intptr_t result);
-    // Shutdown (message 4) and dlclose. Safe to call when nothing is loaded.
+    // Shutdown (message 4) and unload. Safe to call when nothing is loaded.
     void Unload();
 
 private:

@@ -15,6 +15,7 @@
 #include "FMXHost.h"
 #include "LineEditor.h"
 #include "Options.h"
+#include "Platform.h"
 #include "PluginLoader.h"
 #include "RegistryTable.h"
 
@@ -46,7 +47,7 @@ public:
         if (!quiet) return;
         std::fflush(stderr);
         saved_ = dup(STDERR_FILENO);
-        int null = open("/dev/null", O_WRONLY);
+        int null = open(kNullDevice, O_WRONLY);
         if (saved_ < 0 || null < 0 || dup2(null, STDERR_FILENO) < 0) Restore();
         if (null >= 0) close(null);
     }
@@ -240,7 +241,7 @@ bool ResolvePlugin(const Options& options, std::string* path) {
     std::vector<std::string> candidates = DefaultPluginCandidates();
     std::string tried;
     for (const std::string& c : candidates) {
-        if (access(c.c_str(), R_OK) == 0) {
+        if (IsReadableFile(c)) {
             *path = c;
             return true;
         }
@@ -313,9 +314,10 @@ int RunHost(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseBinaryStandardStreams();
     Options options;
     std::string error;
-    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+    if (!ParseOptions(Arguments(argc, argv), &options, &error)) {
         Error(error + " (see " + kProgram + " --help)");
         return kExitNotStarted;
     }

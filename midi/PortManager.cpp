@@ -31,6 +31,14 @@ const char* const kOutPortName = "RtMidi Output";
 // With a limit of 2 the library keeps one unread message; the receive drains
 // it before it waits, so nothing stale is ever taken for an answer.
 const unsigned int kInQueueLimit = 2;
+#if defined(_WIN32)
+// WinMM hands SysEx over one input buffer at a time and RtMidi queues each
+// buffer as a message of its own, which the queue limit then drops: with the
+// default 1024-byte buffers a bank dump (4104 bytes) would come back cut.
+// Buffers this large take any dump whole; they must be set before a port opens.
+const unsigned int kSysexBufferSize = 65536;
+const unsigned int kSysexBufferCount = 4;
+#endif
 
 // Creates one library object. The API is left to the library first; when
 // that raises (RtMidi 5 on Linux stops at a missing ALSA sequencer without
@@ -119,6 +127,9 @@ void Init_MIDIIn() {
     if (in_flag == 1) return;  // one client per side; an open port stays valid
     std::unique_ptr<RtMidiIn> created = CreateIn();
     if (!created) return;
+#if defined(_WIN32)
+    MidiCall([&] { created->setBufferSize(kSysexBufferSize, kSysexBufferCount); });
+#endif
     midiin = std::move(created);
     in_flag = 1;
     inport_flag = 0;

@@ -42,7 +42,7 @@ BEGIN
             VALUE \"FileVersion\", \"${string3}\"
             VALUE \"FileDescription\", \"${string1} ${string3}\"
             VALUE \"InternalName\", \"${string1}\"
-            VALUE \"OriginalFilename\", \"Velkora.fmx\"
+            VALUE \"OriginalFilename\", \"Velkora.fmx64\"
             VALUE \"More Info\", \"This file is a FileMaker applications plug-in. To make this file effective, drop it into FileMaker's Extensions folder and launch the FileMaker application.\"
         END
     END

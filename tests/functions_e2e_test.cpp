@@ -65,6 +65,9 @@ std::string Write(const std::string& data, const std::string& path) {
 std::string Read(const std::string& path) { return "Velkora_SysexRead(" + Quote(path) + ")"; }
 
 const std::string kTwoToThe32Checksum = sizeof(long) == 8 ? "0" : "127";
+// Just beyond a 32-bit long (Windows): saturated to LONG_MAX / LONG_MIN.
+const std::string kTwoToThe31Checksum = sizeof(long) == 8 ? "0" : "127";
+const std::string kBelowLongMinChecksum = sizeof(long) == 8 ? "127" : "0";
 
 TEST(ChecksumThroughHost, Table) {
     ExpectRows({
@@ -82,6 +85,8 @@ TEST(ChecksumThroughHost, Table) {
         {"Velkora_Checksum(\"3.9\")", "3"},
         {"Velkora_Checksum(\"0x10\")", "0"},
         {"Velkora_Checksum(\"4294967296\")", kTwoToThe32Checksum},
+        {"Velkora_Checksum(\"2147483648\")", kTwoToThe31Checksum},
+        {"Velkora_Checksum(\"-2147483649\")", kBelowLongMinChecksum},
     });
 }
 
@@ -206,6 +211,7 @@ TEST(SysexThroughHost, ReadingTable) {
     });
 }
 
+#if !defined(_WIN32)  // FIFOs, devices and file size limits are POSIX's
 // Anything but a regular file reads as nothing, at once: no hang on a FIFO
 // without a writer, no endless read of a device.
 TEST(SysexThroughHost, SpecialFilesReadAsEmpty) {
@@ -217,6 +223,8 @@ TEST(SysexThroughHost, SpecialFilesReadAsEmpty) {
         EXPECT_EQ(run.out, "\n") << path;
     }
 }
+
+#endif
 
 TEST(SysexThroughHost, WriteIntoMissingDirectoryFails) {
     TempDir dir;
@@ -233,6 +241,7 @@ TEST(SysexThroughHost, NonAsciiPath) {
     EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u);
 }
 
+#if !defined(_WIN32)
 // A write that the file system stops half-way (here: the file size limit)
 // leaves the previous file as it was and no temporary file.
 TEST(SysexThroughHost, WriteFailingHalfWayKeepsTheOldFile) {
@@ -248,6 +257,7 @@ TEST(SysexThroughHost, WriteFailingHalfWayKeepsTheOldFile) {
     EXPECT_EQ(ReadFile(path), "previous");
     EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u) << "a temporary file was left behind";
 }
+#endif
 
 // 1 MiB of every byte value: read as a 3.6 MB value list, which goes back in
 // as a parameter and is written out byte for byte.

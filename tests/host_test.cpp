@@ -58,6 +58,8 @@ TEST(HostEndToEnd, EvaluatesExpressions) {
         {"numbers print in FileMaker's form", {"300", "2.5", "3.50", "-0.125"}, "", 0, "300\n2.5\n3.5\n-0.125\n", ""},
         {"carriage returns print as they are", {"\"a\xC2\xB6" "b\" & \xC2\xB6"}, "", 0, "a\rb\r\n", ""},
         {"UTF-8 prints as it is", {"\"\xC3\xA9t\xC3\xA9\""}, "", 0, "\xC3\xA9t\xC3\xA9\n", ""},
+        // Outside every ANSI code page: Windows must read the wide command line.
+        {"UTF-8 arguments arrive whole", {"\"\xCE\xA9\xE9\x9F\xB3\xC3\x9C\""}, "", 0, "\xCE\xA9\xE9\x9F\xB3\xC3\x9C\n", ""},
         {"unbounded maximum", {"Velkora_SysexRead ( \"\" ; \"\" ; \"\" ) & \"|\""}, "", 0, "|\n", ""},
     };
     for (const HostCase& c : cases) Check(c);
@@ -190,6 +192,14 @@ std::string Sequence(const char* word, int from, int to) {
     return out;
 }
 
+// LoadStringW cuts a string to the buffer; the bundle lookup of macOS (and of
+// the Linux build) copies nothing that does not fit.
+#if defined(_WIN32)
+const char kNameInEightUnits[] = "Velkora\n";
+#else
+const char kNameInEightUnits[] = "\n";
+#endif
+
 TEST(HostEndToEnd, LifecycleHooks) {
     const HostCase cases[] = {
         {"started and shut down", {"--print-registry-log"}, "", 0,
@@ -208,6 +218,7 @@ TEST(HostEndToEnd, LifecycleHooks) {
         {"name", {"--string-request", "128"}, "", 0, "Velkora MIDI Plug-In\n", ""},
         {"options string", {"--string-request", "131:12"}, "", 0, "VLKR1nnYnnn\n", ""},
         {"options string cut to a small buffer", {"--string-request", "131:5"}, "", 0, "VLKR\n", ""},
+        {"name in a small buffer", {"--string-request", "128:8"}, "", 0, kNameInEightUnits, ""},
         {"unknown ids leave the buffer alone", {"--string-request", "130:16", "--string-request", "132:16"}, "", 0,
          "(untouched)\n(untouched)\n", ""},
         {"answered before init", {"--skip-init", "--string-request", "129"}, "", 0,
@@ -244,21 +255,26 @@ TEST(HostEndToEnd, FindsThePluginBesideTheHost) {
         {"installed", "bin", "lib/velkora", 0},
         {"nowhere", "bin", nullptr, 2},
     };
+    // The platform's file names; the host needs the FMWrapper library beside it.
+    const std::string hostFile = fs::path(VELKORA_HOST_PATH).filename().string();
+    const std::string pluginFile = fs::path(VELKORA_PLUGIN_PATH).filename().string();
+    const std::string wrapperFile = fs::path(VELKORA_FMWRAPPER_PATH).filename().string();
     for (const Layout& l : layouts) {
         TempDir dir;
         fs::create_directories(dir.file(l.hostDir));
-        std::string host = dir.file(std::string(l.hostDir) + "/velkora-host");
+        std::string host = dir.file(std::string(l.hostDir) + "/" + hostFile);
         fs::copy_file(VELKORA_HOST_PATH, host);
+        fs::copy_file(VELKORA_FMWRAPPER_PATH, dir.file(std::string(l.hostDir) + "/" + wrapperFile));
         if (l.pluginDir) {
             fs::create_directories(dir.file(l.pluginDir));
-            fs::copy_file(VELKORA_PLUGIN_PATH, dir.file(std::string(l.pluginDir) + "/Velkora.fmx"));
+            fs::copy_file(VELKORA_PLUGIN_PATH, dir.file(std::string(l.pluginDir) + "/" + pluginFile));
         }
         ProcessResult r = RunProcess({host, "Velkora_Version"});
         EXPECT_EQ(r.status, l.status) << l.name << ": " << r.err;
         if (l.status == 0) {
             EXPECT_EQ(r.out, "2.2.0\n") << l.name;
         } else {
-            EXPECT_NE(r.err.find("no Velkora.fmx found"), std::string::npos) << l.name << ": " << r.err;
+            EXPECT_NE(r.err.find("no " + pluginFile + " found"), std::string::npos) << l.name << ": " << r.err;
         }
     }
     ProcessResult built = RunProcess({VELKORA_HOST_PATH, "Velkora_Version"});

@@ -74,7 +74,7 @@ TEST_F(StringTables, EveryPlatformHoldsTheSameTexts) {
     std::string rcText = ReadFile(VELKORA_RC_PATH);
     for (const char* entry : {"VALUE \"FileVersion\", \"2.2.0\"", "VALUE \"FileDescription\", \"Velkora MIDI Plug-In 2.2.0\"",
                               "VALUE \"InternalName\", \"Velkora MIDI Plug-In\"",
-                              "VALUE \"OriginalFilename\", \"Velkora.fmx\"", "FILEVERSION 2,2,0,0"}) {
+                              "VALUE \"OriginalFilename\", \"Velkora.fmx64\"", "FILEVERSION 2,2,0,0"}) {
         EXPECT_NE(rcText.find(entry), std::string::npos) << entry;
     }
 }

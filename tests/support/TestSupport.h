@@ -25,7 +25,8 @@ ProcessResult RunHost(const std::vector<std::string>& args, const std::string& i
 // line end ("?" for a failed call). Fails the current test on exit status 2.
 std::string Eval(const std::string& expression);
 
-// A fresh directory under $TMPDIR, removed with everything in it.
+// A fresh directory under $TMPDIR (Windows: the user's temporary folder),
+// removed with everything in it.
 class TempDir {
 public:
     TempDir();
@@ -39,6 +40,7 @@ private:
     std::string path_;
 };
 
+// Paths are UTF-8 on every platform.
 std::string ReadFile(const std::string& path);
 // Names in a directory, without "." and ".."; empty when it cannot be read.
 std::vector<std::string> DirectoryEntries(const std::string& dir);
