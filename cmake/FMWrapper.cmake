@@ -1,7 +1,7 @@
 # The host's plug-in SDK as target velkora_sdk: the folder holding FMWrapper/
 # that every product source compiles against, and the library the plug-in
 # links. Three ways to get it:
-# - by default, our stand-in (sdk/): its headers and its libFMWrapper, which
+# - by default, our stand-in (standin/sdk): its headers and its libFMWrapper, which
 #   also serves velkora-host, the tests and the benchmarks;
 # - VELKORA_SDK_HEADERS=<folder holding FMWrapper/>: everything compiles
 #   against those headers (the host vendor's, say) and still links the
@@ -15,7 +15,7 @@ add_library(velkora_sdk INTERFACE)
 set(VELKORA_STAND_IN_SDK ON)
 if(VELKORA_FMWRAPPER_DIR)
   get_filename_component(_sdk "${VELKORA_FMWRAPPER_DIR}" ABSOLUTE)
-  if(NOT _sdk STREQUAL "${PROJECT_SOURCE_DIR}/sdk")
+  if(NOT _sdk STREQUAL "${PROJECT_SOURCE_DIR}/standin/sdk")
     set(VELKORA_STAND_IN_SDK OFF)
   endif()
 endif()
@@ -29,9 +29,9 @@ if(VELKORA_STAND_IN_SDK)
     target_include_directories(velkora_sdk SYSTEM INTERFACE "${_headers}")
     message(STATUS "Compiling against the SDK headers in ${_headers}, linking the FMWrapper stand-in")
   else()
-    target_include_directories(velkora_sdk INTERFACE "${PROJECT_SOURCE_DIR}/sdk/include")
+    target_include_directories(velkora_sdk INTERFACE "${PROJECT_SOURCE_DIR}/standin/sdk/include")
   endif()
-  add_subdirectory(sdk)
+  add_subdirectory(standin/sdk)
   target_link_libraries(velkora_sdk INTERFACE FMWrapper)
 else()
   if(VELKORA_SDK_HEADERS)
@@ -50,7 +50,7 @@ else()
   find_library(FMWRAPPER_LIBRARY FMWrapper PATHS "${_sdk}/Libraries/${_platform}" NO_DEFAULT_PATH REQUIRED)
   target_include_directories(velkora_sdk SYSTEM INTERFACE "${_sdk}/Headers")
   target_link_libraries(velkora_sdk INTERFACE "${FMWRAPPER_LIBRARY}")
-  add_subdirectory(sdk)  # the CoreFoundation stand-in, for Linux
+  add_subdirectory(standin/sdk)  # the CoreFoundation stand-in, for Linux
   set(VELKORA_BUILD_TESTS OFF)
   set(VELKORA_BUILD_BENCH OFF)
   message(STATUS "Building the plug-in against the SDK in ${_sdk} "

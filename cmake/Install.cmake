@@ -12,8 +12,8 @@ install(TARGETS Velkora LIBRARY DESTINATION ${VELKORA_PLUGIN_DIR} COMPONENT runt
 if(VELKORA_STAND_IN_SDK AND NOT WIN32)
   install(TARGETS FMWrapper LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)
   # The folder holding FMWrapper/, as the SDK lays it out, and the host side beside it.
-  install(DIRECTORY sdk/include/FMWrapper DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velkora COMPONENT dev)
-  install(FILES sdk/host/FMXHost.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velkora COMPONENT dev)
+  install(DIRECTORY standin/sdk/include/FMWrapper DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velkora COMPONENT dev)
+  install(FILES standin/sdk/host/FMXHost.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velkora COMPONENT dev)
   set_target_properties(velkora-host PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
   install(TARGETS velkora-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 endif()

@@ -124,7 +124,7 @@ const std::vector<std::string>& EntryPoints() {
         std::set<std::string> found;
         for (const char* header : {"FMXCalcEngine.h", "FMXData.h", "FMXFixPt.h", "FMXText.h", "FMXTypes.h",
                                    "FMXClient.h"}) {
-            std::ifstream in(std::string(VELKORA_SOURCE_DIR) + "/sdk/include/FMWrapper/" + header);
+            std::ifstream in(std::string(VELKORA_SOURCE_DIR) + "/standin/sdk/include/FMWrapper/" + header);
             std::string line;
             while (std::getline(in, line)) {
                 if (line.compare(0, 8, "FMX_API ") != 0) continue;

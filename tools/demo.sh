@@ -10,8 +10,8 @@ setup_log=${TMPDIR:-/tmp}/velkora-demo-setup.log
 echo "Setting up and building in $build (the first run takes a few minutes; log: $setup_log)"
 "$root/tools/setup.sh" "$build" >"$setup_log" 2>&1 || { cat "$setup_log"; exit 1; }
 
-host=$build/host/velkora-host
-synth=$build/tools/velkora-synth
+host=$build/standin/host/velkora-host
+synth=$build/standin/synth/velkora-synth
 work=$(mktemp -d "${TMPDIR:-/tmp}/velkora-demo.XXXXXX")
 server=""
 synth_pid=""

@@ -22,7 +22,7 @@ for f in /usr/include/rtmidi/RtMidi.h /usr/local/include/rtmidi/RtMidi.h; do
   [ -f "$f" ] && { rtmidi_include=$(dirname "$f"); break; }
 done
 flags=(-std=c++17 -Wall -Wextra -Werror -D__WINDOWS_MM__ -DUNICODE -D_UNICODE
-       -I"$root/sdk/include" -I"$root/plugin" -I"$root/values" -I"$root/midi" -I"$root/functions"
+       -I"$root/standin/sdk/include" -I"$root/plugin" -I"$root/values" -I"$root/midi" -I"$root/functions"
        -idirafter "$rtmidi_include")
 count=0
 for src in "$root"/plugin/*.cpp "$root"/values/*.cpp "$root"/midi/*.cpp "$root"/functions/*.cpp; do
