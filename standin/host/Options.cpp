@@ -195,7 +195,7 @@ skipped; a "velkora> " prompt is shown on a terminal, where :list, :info,
            std::string(prompt) + R"USAGE(
 Options:
   --plugin PATH             the plug-in to load; by default Velkora.fmx beside
-                            this program, then ../plugin/Velkora.fmx, then
+                            this program, then ../../plugin/Velkora.fmx, then
                             ../lib/velkora/Velkora.fmx relative to it
   --interface-version N     the interface version sent with Init (default 62)
   --list                    print the registered functions, one per line:

@@ -113,7 +113,7 @@ std::string Utf16ToUtf8(const std::uint16_t* units, std::size_t count) {
 std::vector<std::string> DefaultPluginCandidates() {
     std::string dir = ExecutableDirectory();
     const std::string file = VELKORA_PLUGIN_FILE;
-    return {dir + "/" + file, dir + "/../plugin/" + file, dir + "/../lib/velkora/" + file};
+    return {dir + "/" + file, dir + "/../../plugin/" + file, dir + "/../lib/velkora/" + file};
 }
 
 }  // namespace velkora_host

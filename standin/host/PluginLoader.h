@@ -50,7 +50,8 @@ private:
 std::string Utf16ToUtf8(const std::uint16_t* units, std::size_t count);
 
 // Where the plug-in is looked for when --plugin is not given, in order: beside
-// the host executable, the build tree's ../plugin, the installed ../lib/velkora.
+// the host executable, the build tree's ../../plugin (the host is built in
+// standin/host), the installed ../lib/velkora.
 std::vector<std::string> DefaultPluginCandidates();
 
 }  // namespace velkora_host

@@ -241,7 +241,7 @@ TEST(HostEndToEnd, MessageCheckSeesAChange) {
     EXPECT_NE(r.err.find("message 0: changed "), std::string::npos) << r.err;
 }
 
-// Beside the host, the build tree's ../plugin and the installed ../lib/velkora.
+// Beside the host, the build tree's ../../plugin and the installed ../lib/velkora.
 TEST(HostEndToEnd, FindsThePluginBesideTheHost) {
     struct Layout {
         const char* name;
@@ -251,7 +251,7 @@ TEST(HostEndToEnd, FindsThePluginBesideTheHost) {
     };
     const Layout layouts[] = {
         {"same directory", "bin", "bin", 0},
-        {"build tree", "host", "plugin", 0},
+        {"build tree", "standin/host", "plugin", 0},
         {"installed", "bin", "lib/velkora", 0},
         {"nowhere", "bin", nullptr, 2},
     };
