@@ -10,7 +10,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "FMPlugin.h"
+#include "plugin/FMPlugin.h"
 
 // ---- the counting allocator -------------------------------------------------------
 // Replacing the global operator new here replaces it for the whole process,

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "values/ValueList.h"
 #include "FMXHost.h"
-#include "ValueList.h"
 
 // ---- inputs -------------------------------------------------------------------
 // n bytes drawn from a fixed seed.

@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <string>
 
+#include "functions/Functions.h"
+#include "functions/SysexFile.h"
+#include "plugin/FMPlugin.h"
+#include "values/Parameters.h"
+#include "values/ValueList.h"
 #include "BenchSupport.h"
-#include "FMPlugin.h"
-#include "Functions.h"
-#include "Parameters.h"
-#include "SysexFile.h"
-#include "ValueList.h"
 
 namespace {
 

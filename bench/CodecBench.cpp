@@ -8,9 +8,9 @@
 #include <map>
 #include <string>
 
+#include "functions/Checksum.h"
+#include "values/ValueList.h"
 #include "BenchSupport.h"
-#include "Checksum.h"
-#include "ValueList.h"
 
 namespace {
 

@@ -23,11 +23,11 @@
 #include <thread>
 #include <vector>
 
+#include "midi/MidiFunctions.h"
+#include "midi/PortManager.h"
+#include "values/Parameters.h"
 #include "BenchSupport.h"
 #include "MidiBench.h"
-#include "MidiFunctions.h"
-#include "Parameters.h"
-#include "PortManager.h"
 #include "RtMidi.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "Checksum.h"
+#include "functions/Checksum.h"
 
-#include "Scan.h"
+#include "values/Scan.h"
 
 #include <climits>
 #include <cstdint>

@@ -1,13 +1,13 @@
 // The external functions: read the parameters, call the plain functions,
 // store the result. Host failures leave as the SDK raises them.
-#include "Functions.h"
+#include "functions/Functions.h"
 
-#include "Checksum.h"
-#include "Packing.h"
-#include "Parameters.h"
-#include "Radix.h"
-#include "SysexFile.h"
-#include "ValueList.h"
+#include "functions/Checksum.h"
+#include "functions/Packing.h"
+#include "functions/Radix.h"
+#include "functions/SysexFile.h"
+#include "values/Parameters.h"
+#include "values/ValueList.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #ifndef VELKORA_FUNCTIONS_FUNCTIONS_H
 #define VELKORA_FUNCTIONS_FUNCTIONS_H
 
-#include "Sdk.h"
+#include "values/Sdk.h"
 
 fmx::errcode Velkora_Checksum(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
 fmx::errcode Velkora_SysexWrite(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);

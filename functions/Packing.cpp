@@ -1,6 +1,6 @@
-#include "Packing.h"
+#include "functions/Packing.h"
 
-#include "Parameters.h"
+#include "values/Parameters.h"
 
 size_t ValueToGroups(long v, long count, bool lsbFirst, unsigned char out[4]) {
     const size_t n = static_cast<size_t>(CheckRange(count, 1, 4));

@@ -1,6 +1,6 @@
-#include "Radix.h"
+#include "functions/Radix.h"
 
-#include "ValueList.h"
+#include "values/ValueList.h"
 
 std::string ConvertRadix(std::string list, const std::string& from, const std::string& to) {
     // The codec would read an empty text as one element of 0; a calculation

@@ -3,7 +3,7 @@
 // the file through a temporary file beside it when the result looks as the
 // old file did, and otherwise rewrites it in place; a read takes regular
 // files only and reads them in blocks. Paths arrive as UTF-8.
-#include "SysexFile.h"
+#include "functions/SysexFile.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "MidiFunctions.h"
+#include "midi/MidiFunctions.h"
 
 #include <string>
 
-#include "MidiIO.h"
-#include "Parameters.h"
-#include "ValueList.h"
+#include "midi/MidiIO.h"
+#include "values/Parameters.h"
+#include "values/ValueList.h"
 
 // The external functions only read their parameters, call MidiIO and store
 // the result; every library failure has already become a neutral value there.

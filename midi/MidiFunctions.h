@@ -4,7 +4,7 @@
 #ifndef VELKORA_MIDI_MIDIFUNCTIONS_H
 #define VELKORA_MIDI_MIDIFUNCTIONS_H
 
-#include "Sdk.h"
+#include "values/Sdk.h"
 
 fmx::errcode Velkora_MIDISend(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
 fmx::errcode Velkora_PortCount(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);

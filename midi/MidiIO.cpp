@@ -1,11 +1,11 @@
-#include "MidiIO.h"
+#include "midi/MidiIO.h"
 
 #include <atomic>
 #include <csignal>
 #include <limits>
 #include <mutex>
 
-#include "PortManager.h"
+#include "midi/PortManager.h"
 
 #if defined(_WIN32)
 #ifndef NOMINMAX

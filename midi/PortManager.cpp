@@ -1,4 +1,4 @@
-#include "PortManager.h"
+#include "midi/PortManager.h"
 
 #include <utility>
 #include <vector>

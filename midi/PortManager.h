@@ -15,7 +15,7 @@
 #include <new>
 #include <string>
 
-#include "RtMidi.h"
+#include <RtMidi.h>
 
 extern std::unique_ptr<RtMidiIn> midiin;
 extern std::unique_ptr<RtMidiOut> midiout;

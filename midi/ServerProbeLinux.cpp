@@ -3,7 +3,7 @@
 // client open while no server runs, and nothing once the object has connected.
 #include <jack/jack.h>
 
-#include "PortManager.h"
+#include "midi/PortManager.h"
 
 bool MidiSystemAnswers(RtMidi::Api api) {
     if (api != RtMidi::UNIX_JACK) return true;

@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "Sdk.h"
+#include "values/Sdk.h"
 
 // The SDK declares FMExternCallProc and gFMX_ExternCallPtr (C linkage); the
 // entry point must also be visible outside the module on every platform.

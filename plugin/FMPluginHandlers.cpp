@@ -1,5 +1,5 @@
-#include "FMPlugin.h"
-#include "PortManager.h"
+#include "plugin/FMPlugin.h"
+#include "midi/PortManager.h"
 
 // A side whose MIDI object cannot be created simply has no ports; start-up
 // still succeeds.

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "FMPlugin.h"
+#include "plugin/FMPlugin.h"
 
 namespace {
 

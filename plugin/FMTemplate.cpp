@@ -1,9 +1,9 @@
 #include <atomic>
 #include <cstring>
 
-#include "FMPlugin.h"
-#include "Functions.h"
-#include "MidiFunctions.h"
+#include "plugin/FMPlugin.h"
+#include "functions/Functions.h"
+#include "midi/MidiFunctions.h"
 
 FMX_ExternCallPtr gFMX_ExternCallPtr = nullptr;
 std::atomic<FMX_PtrType> gPluginInstance{0};

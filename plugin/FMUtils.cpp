@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "FMPlugin.h"
+#include "plugin/FMPlugin.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "SysexFile.h"
+#include "functions/SysexFile.h"
 #include "TestSupport.h"
 
 namespace {

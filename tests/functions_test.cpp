@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "Checksum.h"
-#include "Packing.h"
-#include "Radix.h"
+#include "functions/Checksum.h"
+#include "functions/Packing.h"
+#include "functions/Radix.h"
 #include "reference_models.h"
 
 namespace {

@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "functions/Functions.h"
 #include "FMXHost.h"
 #include "HostValues.h"
-#include "Functions.h"
 #include "TestSupport.h"
 
 namespace {

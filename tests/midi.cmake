@@ -9,8 +9,7 @@
 if(NOT WIN32)
   add_library(velkora_midi_test_support STATIC midi_support.cpp)
   velkora_warnings(velkora_midi_test_support)
-  target_include_directories(velkora_midi_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}
-                             PRIVATE ${PROJECT_SOURCE_DIR}/midi)
+  target_include_directories(velkora_midi_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(velkora_midi_test_support PUBLIC velkora_values Velkora::RtMidi FMWrapperHost velkora_test_support)
 endif()
 

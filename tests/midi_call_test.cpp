@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "PortManager.h"
+#include "midi/PortManager.h"
 
 namespace {
 

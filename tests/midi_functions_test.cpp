@@ -12,11 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include "MidiFunctions.h"
-#include "MidiIO.h"
-#include "PortManager.h"
-#include "TestSupport.h"
+#include "midi/MidiFunctions.h"
+#include "midi/MidiIO.h"
+#include "midi/PortManager.h"
 #include "midi_support.h"
+#include "TestSupport.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 extern "C" size_t __sanitizer_get_current_allocated_bytes();

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "MidiIO.h"
-#include "PortManager.h"
+#include "midi/MidiIO.h"
+#include "midi/PortManager.h"
 #include "midi_support.h"
 
 namespace {

@@ -15,13 +15,13 @@
 
 #include <gtest/gtest.h>
 
-#include "FMPlugin.h"
-#include "Functions.h"
-#include "MidiFunctions.h"
-#include "MidiIO.h"
-#include "PortManager.h"
-#include "TestSupport.h"
+#include "functions/Functions.h"
+#include "midi/MidiFunctions.h"
+#include "midi/MidiIO.h"
+#include "midi/PortManager.h"
+#include "plugin/FMPlugin.h"
 #include "midi_support.h"
+#include "TestSupport.h"
 
 #if defined(VELKORA_HAVE_JACK)
 #include <jack/jack.h>

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <stdexcept>
 
-#include "MidiIO.h"
+#include "midi/MidiIO.h"
 #include "TestSupport.h"
 
 std::string UniqueClientName(const std::string& stem) {

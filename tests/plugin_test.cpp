@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "FMPlugin.h"
+#include "midi/PortManager.h"
+#include "plugin/FMPlugin.h"
 #include "FMXHost.h"
-#include "PortManager.h"
 
 namespace {
 

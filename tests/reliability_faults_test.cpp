@@ -16,10 +16,10 @@
 
 #include <gtest/gtest.h>
 
-#include "MidiIO.h"
-#include "TestSupport.h"
+#include "midi/MidiIO.h"
 #include "midi_support.h"
 #include "reliability_inprocess.h"
+#include "TestSupport.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <new>
 #include <set>
 
-#include "FMPlugin.h"
+#include "plugin/FMPlugin.h"
 
 namespace reliability {
 

@@ -8,7 +8,7 @@
 #include <regex>
 #include <string>
 
-#include "FMPlugin.h"
+#include "plugin/FMPlugin.h"
 #include "FMXHost.h"
 #include "TestSupport.h"
 

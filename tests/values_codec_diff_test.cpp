@@ -11,7 +11,7 @@
 
 #include "fuzz/fuzz_check.h"
 
-#include "ValueList.h"
+#include "values/ValueList.h"
 #include "reference_models.h"
 
 namespace {

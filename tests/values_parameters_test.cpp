@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "values/Parameters.h"
 #include "FMXHost.h"
 #include "HostValues.h"
-#include "Parameters.h"
 
 namespace {
 

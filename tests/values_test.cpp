@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Parameters.h"
-#include "ValueList.h"
+#include "values/Parameters.h"
+#include "values/ValueList.h"
 
 namespace {
 

@@ -21,9 +21,10 @@ rtmidi_include=/usr/include
 for f in /usr/include/rtmidi/RtMidi.h /usr/local/include/rtmidi/RtMidi.h; do
   [ -f "$f" ] && { rtmidi_include=$(dirname "$f"); break; }
 done
-flags=(-std=c++17 -Wall -Wextra -Werror -D__WINDOWS_MM__ -DUNICODE -D_UNICODE
-       -I"$root/standin/sdk/include" -I"$root/plugin" -I"$root/values" -I"$root/midi" -I"$root/functions"
-       -idirafter "$rtmidi_include")
+# As the build compiles the product: from the repository root, with the SDK's
+# folder that holds FMWrapper/.
+flags=(-std=c++17 -Wall -Wextra -Werror -D__WINDOWS_MM__ -DUNICODE -D_UNICODE -DVELKORA_PRODUCT
+       -I"$root" -I"$root/standin/sdk/include" -idirafter "$rtmidi_include")
 count=0
 for src in "$root"/plugin/*.cpp "$root"/values/*.cpp "$root"/midi/*.cpp "$root"/functions/*.cpp; do
   [ -e "$src" ] || continue

@@ -1,4 +1,4 @@
-#include "Parameters.h"
+#include "values/Parameters.h"
 
 #include <cstring>
 

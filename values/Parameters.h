@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "Sdk.h"
-#include "ValueList.h"
+#include "values/Sdk.h"
+#include "values/ValueList.h"
 
 // Parameter `index` as a narrow string in `encoding` (code page 437 unless a
 // caller needs otherwise), up to the first U+0000. The whole text, however

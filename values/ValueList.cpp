@@ -1,6 +1,6 @@
-#include "ValueList.h"
+#include "values/ValueList.h"
 
-#include "Scan.h"
+#include "values/Scan.h"
 
 #include <algorithm>
 #include <climits>

@@ -2,7 +2,7 @@
 // at a comma). The whole input is the list.
 #include <string>
 
-#include "Checksum.h"
+#include "functions/Checksum.h"
 #include "fuzz_check.h"
 #include "reference_models.h"
 

@@ -7,7 +7,7 @@
 // the radix.
 #include <string>
 
-#include "ValueList.h"
+#include "values/ValueList.h"
 #include "fuzz_check.h"
 #include "reference_models.h"
 

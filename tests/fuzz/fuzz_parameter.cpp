@@ -7,8 +7,8 @@
 // included (the host reads those as U+FFFD).
 #include <string>
 
+#include "values/Parameters.h"
 #include "FMXHost.h"
-#include "Parameters.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Expression.h"
-#include "Options.h"
+#include "standin/host/Expression.h"
+#include "standin/host/Options.h"
 
 using namespace velkora_host;
 

@@ -2,10 +2,15 @@
 // tests, the benchmarks) needs beyond the plug-in's view: making parameter
 // values, reading the registry of external functions, and test hooks for
 // refusals, injected faults and live-object counts. Only those targets get
-// this folder: a plug-in source that includes it does not build. It compiles
-// against the host vendor's SDK headers as well as against the stand-in's.
+// this folder, and a plug-in source that includes it anyway does not build
+// (plug-in sources are compiled with VELKORA_PRODUCT, cmake/Product.cmake).
+// It compiles against the host vendor's SDK headers as well as the stand-in's.
 #ifndef FMX_HOST_H
 #define FMX_HOST_H
+
+#if defined(VELKORA_PRODUCT)
+#error "FMXHost.h is the host's side of the SDK stand-in: plug-in code never includes it"
+#endif
 
 #include "FMWrapper/FMXExtern.h"
 #include "FMWrapper/FMXTypes.h"
