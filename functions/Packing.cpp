@@ -1,6 +1,6 @@
 #include "functions/Packing.h"
 
-#include "values/Parameters.h"
+#include "values/Range.h"
 
 size_t ValueToGroups(long v, long count, bool lsbFirst, unsigned char out[4]) {
     const size_t n = static_cast<size_t>(CheckRange(count, 1, 4));

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "values/ValueList.h"
+#include "values/ByteArray.h"
 
 // Groups of v (two's complement, higher bits dropped), `count` clamped to
 // 1..4, least significant group first when lsbFirst, else most significant.

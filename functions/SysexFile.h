@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "values/ValueList.h"
+#include "values/ByteArray.h"
 
 // Writes `bytes` to `path` (a symbolic link is followed), flushed to disk.
 // An existing file must be writable by the caller (on Windows, also not

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-#include "values/ValueList.h"
+#include "values/ByteArray.h"
 
 // Selects output port `port` (reusing it when it is the open one) and hands
 // `message` to the library as one message. 0 when the library took it, -1

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "values/Parameters.h"
+#include "values/Range.h"
 #include "values/ValueList.h"
 
 namespace {

@@ -49,12 +49,6 @@ long ParameterAsLong(const fmx::DataVect& parms, int index) {
     return static_cast<long>(parms.AtAsNumber(static_cast<fmx::uint32>(index)).AsLong());
 }
 
-long CheckRange(long value, long low, long high) {
-    if (value < low) value = low;
-    if (value > high) value = high;
-    return value;
-}
-
 fmx::errcode SetResultText(fmx::Data& result, const std::string& text, const fmx::Locale& locale) {
     fmx::TextUniquePtr host_text;
     host_text->Assign(text.c_str(), fmx::Text::kEncoding_UTF8);

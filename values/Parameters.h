@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "values/Range.h"
 #include "values/Sdk.h"
 #include "values/ValueList.h"
 
@@ -17,8 +18,7 @@ std::string ParameterAsString(const fmx::DataVect& parms, int index,
 // Parameter `index` as the host's signed 32-bit integer, widened with its sign.
 long ParameterAsLong(const fmx::DataVect& parms, int index);
 
-// value clamped to [low, high]; the upper bound wins when low > high.
-long CheckRange(long value, long low, long high);
+// CheckRange (values/Range.h) clamps an integer read here into a range.
 
 // Store a text (UTF-8, so ASCII value lists too) with a new system locale, or
 // a number; SetResultText returns the host's code for the store.

@@ -6,9 +6,8 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
-typedef std::vector<unsigned char> ByteArray;
+#include "values/ByteArray.h"
 
 // Splits `text` at every `separator` (n separators give n + 1 bytes) and reads
 // each element in the radix that `radix` names ("hex", "bin", else decimal).

@@ -1,0 +1,14 @@
+// Clamping a count a calculation passed into the range a function can use:
+// a helper of the parameter readers (Parameters.h), used by the packing
+// functions. Pure.
+#ifndef VELKORA_VALUES_RANGE_H
+#define VELKORA_VALUES_RANGE_H
+
+// value clamped to [low, high]; the upper bound wins when low > high.
+inline long CheckRange(long value, long low, long high) {
+    if (value < low) value = low;
+    if (value > high) value = high;
+    return value;
+}
+
+#endif
