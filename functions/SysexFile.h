@@ -1,6 +1,7 @@
 // SysEx files: a file whose whole content is the byte array, byte for byte.
 // A write never does what the caller could not do by rewriting the file; a
-// read takes regular files only. All of the platform's file calls live here.
+// read takes regular files only. The file calls are the platform's, one file
+// per platform (SysexFilePlatform.h).
 #ifndef VELKORA_FUNCTIONS_SYSEXFILE_H
 #define VELKORA_FUNCTIONS_SYSEXFILE_H
 

@@ -1,197 +1,6 @@
-// The only platform code of the SysEx functions. Both branches keep the same
-// promises: a write needs permission to write the file itself; it replaces
-// the file through a temporary file beside it when the result looks as the
-// old file did, and otherwise rewrites it in place; a read takes regular
-// files only and reads them in blocks. Paths arrive as UTF-8.
-#include "functions/SysexFile.h"
-
-namespace {
-
-enum class Outcome {
-    kWritten,
-    kFailed,   // nothing written, or (in place only) a partial rewrite
-    kNotKept,  // a replacement would change who may do what: nothing done yet
-};
-
-}  // namespace
-
-#if defined(_WIN32)
-
-#include <windows.h>
-#include <aclapi.h>
-
-#include <atomic>
-#include <memory>
-
-namespace {
-
-typedef std::unique_ptr<void, void (*)(void*)> Handle;
-
-void CloseIt(void* h) { CloseHandle(h); }
-Handle Own(HANDLE h) { return Handle(h == INVALID_HANDLE_VALUE ? nullptr : h, &CloseIt); }
-
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
-    return wide;
-}
-
-// Writes every byte at the handle's position.
-bool WriteBytes(HANDLE file, const ByteArray& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const size_t left = bytes.size() - done;
-        const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
-        DWORD wrote = 0;
-        if (!WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
-        done += wrote;
-    }
-    return true;
-}
-
-bool SameOwner(HANDLE a, HANDLE b) {
-    PSID owners[2] = {nullptr, nullptr};
-    PSECURITY_DESCRIPTOR descriptors[2] = {nullptr, nullptr};
-    const HANDLE files[2] = {a, b};
-    bool same = true;
-    for (int i = 0; i < 2; ++i) {
-        same = same && GetSecurityInfo(files[i], SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owners[i], nullptr,
-                                       nullptr, nullptr, &descriptors[i]) == ERROR_SUCCESS;
-    }
-    same = same && EqualSid(owners[0], owners[1]);
-    for (PSECURITY_DESCRIPTOR d : descriptors) LocalFree(d);
-    return same;
-}
-
-// A new file with the content, beside `target`, then moved to its name:
-// ReplaceFileW for an existing one, which keeps its access lists, creation
-// time and streams. kNotKept when the folder refuses a new file or the move,
-// or the new file would belong to someone else; `existing` (the target, open
-// for writing) may be closed then.
-Outcome Replace(const std::wstring& target, Handle& existing, DWORD attributes, const ByteArray& bytes) {
-    static std::atomic<unsigned long> counter{0};
-    std::wstring temporary;
-    Handle file(nullptr, &CloseIt);
-    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-        unsigned long long seed = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^
-                                  (static_cast<unsigned long long>(++counter) * 0x9E3779B97F4A7C15ull);
-        temporary = target + L".";
-        for (int i = 0; i < 6; ++i) {
-            temporary += L"abcdefghijklmnopqrstuvwxyz0123456789"[seed % 36];
-            seed /= 36;
-        }
-        file = Own(CreateFileW(temporary.c_str(), GENERIC_WRITE | READ_CONTROL, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file && GetLastError() != ERROR_FILE_EXISTS) {
-            return existing && GetLastError() == ERROR_ACCESS_DENIED ? Outcome::kNotKept : Outcome::kFailed;
-        }
-    }
-    if (!file) return Outcome::kFailed;
-    if (existing && !SameOwner(existing.get(), file.get())) {
-        file.reset();
-        DeleteFileW(temporary.c_str());
-        return Outcome::kNotKept;
-    }
-    bool ok = WriteBytes(file.get(), bytes) && FlushFileBuffers(file.get()) != 0;
-    ok = CloseHandle(file.release()) != 0 && ok;
-    if (!ok) {
-        DeleteFileW(temporary.c_str());
-        return Outcome::kFailed;
-    }
-    DWORD error = 0;
-    if (existing) {
-        const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-        if (attributes & kept) SetFileAttributesW(temporary.c_str(), attributes & kept);
-        existing.reset();  // the replacement takes the file to itself
-        if (!ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                          nullptr)) {
-            error = GetLastError();
-        }
-    } else if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
-    }
-    if (error == 0) return Outcome::kWritten;
-    DeleteFileW(temporary.c_str());
-    return existing && error == ERROR_ACCESS_DENIED ? Outcome::kNotKept : Outcome::kFailed;
-}
-
-// The plain rewrite: room for the new bytes first, then the bytes from the
-// start, then the end of file after them, so that a failure half-way never
-// leaves an emptied file.
-bool Rewrite(HANDLE file, const ByteArray& bytes) {
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) return false;
-    if (static_cast<unsigned long long>(size.QuadPart) < bytes.size()) {
-        FILE_ALLOCATION_INFO room;
-        room.AllocationSize.QuadPart = static_cast<LONGLONG>(bytes.size());
-        if (!SetFileInformationByHandle(file, FileAllocationInfo, &room, sizeof room)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) return false;  // others: no reservation
-        }
-    }
-    LARGE_INTEGER start;
-    start.QuadPart = 0;
-    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteBytes(file, bytes) && SetEndOfFile(file) &&
-           FlushFileBuffers(file);
-}
-
-}  // namespace
-
-long WriteSysexFile(const std::string& path, const ByteArray& bytes) {
-    if (path.empty()) return -1;
-    const std::wstring target = Wide(path);
-    if (target.empty()) return -1;
-    const long written = static_cast<long>(bytes.size());
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    Handle none(nullptr, &CloseIt);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) return -1;
-        return Replace(target, none, 0, bytes) == Outcome::kWritten ? written : -1;
-    }
-    // The read-only attribute refuses a write as a missing permission does.
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return -1;
-    auto open = [&] {
-        return Own(CreateFileW(target.c_str(), GENERIC_WRITE | READ_CONTROL,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    };
-    Handle file = open();
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info)) {
-        return -1;
-    }
-    Outcome outcome = Outcome::kNotKept;
-    if (info.nNumberOfLinks == 1) outcome = Replace(target, file, attributes, bytes);
-    if (outcome == Outcome::kNotKept) {
-        if (!file) file = open();
-        outcome = file && Rewrite(file.get(), bytes) ? Outcome::kWritten : Outcome::kFailed;
-    }
-    return outcome == Outcome::kWritten ? written : -1;
-}
-
-bool ReadSysexFile(const std::string& path, ByteArray& out) {
-    out.clear();
-    if (path.empty()) return false;
-    // A directory does not open without FILE_FLAG_BACKUP_SEMANTICS; devices,
-    // pipes and consoles are no disk files.
-    Handle file = Own(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
-    LARGE_INTEGER size;
-    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0) out.reserve(static_cast<size_t>(size.QuadPart));
-    unsigned char block[65536];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), block, sizeof block, &got, nullptr) || got == 0) break;
-        out.insert(out.end(), block, block + got);
-    }
-    return true;
-}
-
-#else  // POSIX: Linux and macOS
+// SysEx files on POSIX systems (Linux and macOS): the file calls behind
+// SysexFile.h. Paths are UTF-8 and not empty.
+#include "functions/SysexFilePlatform.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -199,7 +8,6 @@ bool ReadSysexFile(const std::string& path, ByteArray& out) {
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -242,21 +50,14 @@ std::string DirectoryOf(const std::string& path) {
 // name in the same directory when that name would be too long. On failure
 // errno tells why.
 int CreateTemporary(const std::string& target, std::string& name, mode_t mode) {
-    static std::atomic<unsigned long> counter{0};
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     const std::string prefixes[2] = {target + ".", DirectoryOf(target) + "/.velkora-"};
     for (const std::string& prefix : prefixes) {
         for (int attempt = 0; attempt < 100; ++attempt) {
             timespec now{};
             clock_gettime(CLOCK_REALTIME, &now);
-            unsigned long long seed = static_cast<unsigned long long>(now.tv_nsec) ^
-                                      (static_cast<unsigned long long>(getpid()) << 20) ^
-                                      (static_cast<unsigned long long>(++counter) * 0x9E3779B97F4A7C15ull);
-            name = prefix;
-            for (int i = 0; i < 6; ++i) {
-                name += kLetters[seed % 62];
-                seed /= 62;
-            }
+            name = prefix + TemporarySuffix(static_cast<unsigned long long>(now.tv_nsec),
+                                            static_cast<unsigned long long>(getpid()), kLetters, 62);
             const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (fd >= 0) return fd;
             if (errno == ENAMETOOLONG) break;
@@ -376,21 +177,19 @@ bool Rewrite(int fd, const struct stat& old, const ByteArray& bytes) {
 
 }  // namespace
 
-long WriteSysexFile(const std::string& path, const ByteArray& bytes) {
-    if (path.empty()) return -1;
+bool PlatformWrite(const std::string& path, const ByteArray& bytes) {
     const std::string target = WriteTarget(path);
-    const long written = static_cast<long>(bytes.size());
 
     struct stat old;
     if (stat(target.c_str(), &old) != 0) {
-        return errno == ENOENT && Replace(target, nullptr, bytes) == Outcome::kWritten ? written : -1;
+        return errno == ENOENT && Replace(target, nullptr, bytes) == Outcome::kWritten;
     }
     // Never put a regular file in the place of a directory, a device or a FIFO.
-    if (!S_ISREG(old.st_mode)) return -1;
+    if (!S_ISREG(old.st_mode)) return false;
     // Permission to replace the file in its folder is not enough: the caller
     // must be allowed to write the file itself.
     const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0) return false;
     Outcome outcome = Outcome::kNotKept;
     if (fstat(fd, &old) != 0 || !S_ISREG(old.st_mode)) {
         outcome = Outcome::kFailed;
@@ -401,11 +200,10 @@ long WriteSysexFile(const std::string& path, const ByteArray& bytes) {
     }
     if (outcome == Outcome::kNotKept) outcome = Rewrite(fd, old, bytes) ? Outcome::kWritten : Outcome::kFailed;
     close(fd);
-    return outcome == Outcome::kWritten ? written : -1;
+    return outcome == Outcome::kWritten;
 }
 
-bool ReadSysexFile(const std::string& path, ByteArray& out) {
-    out.clear();
+bool PlatformRead(const std::string& path, ByteArray& out) {
     // Non-blocking, so that opening a FIFO without a writer returns at once;
     // it has no effect on a regular file.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -427,4 +225,3 @@ bool ReadSysexFile(const std::string& path, ByteArray& out) {
     return true;
 }
 
-#endif
