@@ -32,10 +32,11 @@ FMX_PtrType GetPluginBundle();  // gPluginInstance
 bool RegisterExternalFunctions();
 void UnRegisterExternalFunctions();
 
-// FMUtils
+// FMUtils (the loading of strings: FMUtils_posix.cpp, FMUtils_windows.cpp)
 void ReadString(fmx::unichar16* buffer, fmx::uint32 capacity, fmx::uint32 id);
 // The same from the given instance field (a string request's own).
 void ReadString(fmx::unichar16* buffer, fmx::uint32 capacity, fmx::uint32 id, FMX_PtrType instance);
+// The bundle's string id (not on Windows); the units copied.
 unsigned long Sub_OSXLoadString(unsigned long id, fmx::unichar16* buffer, unsigned long capacity);
 fmx::errcode RegisterExternalFunction(fmx::uint16 id, fmx::int16 minimum, fmx::int16 maximum, fmx::uint32 flags,
                                       fmx::ExtPluginType function);
