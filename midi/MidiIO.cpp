@@ -1,21 +1,11 @@
 #include "midi/MidiIO.h"
 
 #include <atomic>
-#include <csignal>
 #include <limits>
 #include <mutex>
 
+#include "midi/MidiIOPlatform.h"
 #include "midi/PortManager.h"
-
-#if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <cerrno>
-#include <ctime>
-#endif
 
 namespace {
 
@@ -31,44 +21,6 @@ std::atomic<long long> receive_pause_ms{1000};
 std::atomic<int> polls_made{0};
 
 void finish(int) { done.store(true); }
-
-// ---- platform: the SIGINT handler of a wait, and the pause between polls ------
-// The host's own handler is put back when the wait ends; the pause returns
-// early once finish has run.
-#if defined(_WIN32)
-typedef void (*SavedHandler)(int);
-
-bool InstallFinish(SavedHandler& previous) {
-    previous = std::signal(SIGINT, finish);
-    return previous != SIG_ERR;
-}
-
-void RestoreHandler(SavedHandler previous) { std::signal(SIGINT, previous); }
-
-void Pause(std::chrono::milliseconds pause) { Sleep(static_cast<DWORD>(pause.count())); }
-#else
-typedef struct sigaction SavedHandler;
-
-bool InstallFinish(SavedHandler& previous) {
-    struct sigaction action {};
-    action.sa_handler = finish;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
-    return sigaction(SIGINT, &action, &previous) == 0;
-}
-
-void RestoreHandler(const SavedHandler& previous) { sigaction(SIGINT, &previous, nullptr); }
-
-void Pause(std::chrono::milliseconds pause) {
-    timespec left{};
-    left.tv_sec = static_cast<time_t>(pause.count() / 1000);
-    left.tv_nsec = static_cast<long>(pause.count() % 1000) * 1000000L;
-    // Other signals cut the sleep short too; only finish ends it early.
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-        if (done.load()) return;
-    }
-}
-#endif
 
 // Sends on the open output port. Caller holds midiout_lock and has seen
 // outport_flag == 1.
@@ -97,8 +49,8 @@ void Wait(long inport, ByteArray& message) {
     const int polls = receive_polls.load();
     const std::chrono::milliseconds pause(receive_pause_ms.load());
     done.store(false);
-    SavedHandler previous{};
-    const bool installed = InstallFinish(previous);
+    // SIGINT ends the wait; the host's own handler is put back when it ends.
+    const bool installed = CatchInterrupt(finish);
     try {
         for (int pass = 0; pass < polls; ++pass) {
             if (done.load()) break;
@@ -113,13 +65,13 @@ void Wait(long inport, ByteArray& message) {
                 done.store(true);
                 break;
             }
-            Pause(pause);
+            Pause(pause, done);
         }
     } catch (...) {
-        if (installed) RestoreHandler(previous);
+        if (installed) RestoreInterrupt();
         throw;
     }
-    if (installed) RestoreHandler(previous);
+    if (installed) RestoreInterrupt();
 }
 
 // The library's name of a port, or "". RtMidi's JACK backend indexes its
