@@ -39,7 +39,7 @@ void BM_call_baseline(benchmark::State& state) {
     InstallCallStruct();
     HostCall call = MakeCall();
     Velkora_Version(0, Env(), *call.parms, *call.result);
-    if (ResultText(call) != "2.2.0") {
+    if (ResultText(call) != VELKORA_VERSION) {
         state.SkipWithError(("Velkora_Version gave " + ResultText(call)).c_str());
     } else {
         for (auto _ : state) benchmark::DoNotOptimize(Velkora_Version(0, Env(), *call.parms, *call.result));

@@ -1,16 +1,12 @@
-#include <cstdio>
-
 #include "plugin/FMPlugin.h"
 
 namespace {
 
-#if defined(_WIN32)
-const char kPlatform[] = "Windows";
-#elif defined(__APPLE__)
-const char kPlatform[] = "Mac OS X";
-#else
-const char kPlatform[] = "Linux";
-#endif
+// The version's forms and the platform's word come from the build
+// (cmake/Version.cmake), which makes them from project(VERSION).
+const char kVersion[] = VELKORA_VERSION;                // as written there
+const char kAutoUpdate[] = VELKORA_VERSION_AUTOUPDATE;  // two digits per part, four parts
+const char kPlatform[] = VELKORA_PLATFORM;              // "Windows", "Mac OS X" or "Linux"
 
 const fmx::uint32 kStringUnits = 256;
 
@@ -44,16 +40,14 @@ fmx::errcode Velkora_Version(short, const fmx::ExprEnv&, const fmx::DataVect& pa
         fmx::TextUniquePtr part;
         part->Assign(" ");
         text->AppendText(*part);
-        part->Assign("2.2.0");
+        part->Assign(kVersion);
         text->AppendText(*part);
     } else if (Matches(format, "platform")) {
         text->Assign(kPlatform);
     } else if (Matches(format, "short")) {
         AssignString(*text, 3);
     } else if (Matches(format, "autoupdate")) {
-        char code[16];
-        std::snprintf(code, sizeof code, "%02d%02d%02d%02d", 2, 2, 0, 0);
-        text->Assign(code);
+        text->Assign(kAutoUpdate);
     }
     return result.SetAsText(*text, parms.At(0).GetLocale());
 }

@@ -1,6 +1,7 @@
-# cmake -DINPUT=Localizable.strings -DOUTPUT=Velkora.rc -P GenerateRc.cmake
+# cmake -DINPUT=Localizable.strings -DOUTPUT=Velkora.rc -DVERSION=1.2.3 -DVERSION_RC=1,2,3,0 -P GenerateRc.cmake
 # The Windows string table (language 1033) and version resource, generated
-# from the same strings file as the other platforms.
+# from the same strings file as the other platforms; the version's numbers
+# and texts come from the build (cmake/Version.cmake).
 file(STRINGS "${INPUT}" lines ENCODING UTF-8 REGEX "^\"String[0-9]+\" = \".*\";$")
 set(table "")
 foreach(line IN LISTS lines)
@@ -23,8 +24,8 @@ BEGIN
 ${table}END
 
 VS_VERSION_INFO VERSIONINFO
- FILEVERSION 2,2,0,0
- PRODUCTVERSION 2,2,0,0
+ FILEVERSION ${VERSION_RC}
+ PRODUCTVERSION ${VERSION_RC}
  FILEFLAGSMASK 0x3fL
  FILEFLAGS 0x0L
  FILEOS VOS_NT_WINDOWS32
@@ -38,9 +39,9 @@ BEGIN
             VALUE \"CompanyName\", \"Velkora\"
             VALUE \"LegalCopyright\", \"Copyright (C) 2026 Velkora\"
             VALUE \"ProductName\", \"${string1}\"
-            VALUE \"ProductVersion\", \"${string3}\"
-            VALUE \"FileVersion\", \"${string3}\"
-            VALUE \"FileDescription\", \"${string1} ${string3}\"
+            VALUE \"ProductVersion\", \"${VERSION}\"
+            VALUE \"FileVersion\", \"${VERSION}\"
+            VALUE \"FileDescription\", \"${string1} ${VERSION}\"
             VALUE \"InternalName\", \"${string1}\"
             VALUE \"OriginalFilename\", \"Velkora.fmx64\"
             VALUE \"More Info\", \"This file is a FileMaker applications plug-in. To make this file effective, drop it into FileMaker's Extensions folder and launch the FileMaker application.\"

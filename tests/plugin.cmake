@@ -1,6 +1,9 @@
 # The plug-in shell in-process: lifecycle, registration and string loading,
 # driven through FMExternCallProc and the SDK stand-in's hooks.
 velkora_add_test(plugin_test SOURCES plugin_test.cpp LIBS velkora_shell velkora_resources JACK)
+if(TARGET plugin_test)
+  target_compile_definitions(plugin_test PRIVATE VELKORA_STRINGS_PATH="${VELKORA_STRINGS}")
+endif()
 
 # Plug-in code cannot include the stand-in host's header, whatever path would
 # find it: a source built as the product's are that tries does not compile.

@@ -242,7 +242,7 @@ protected:
     }
     void TearDown() override {
         gPluginInstance.store(0);
-        std::string real = ReadFileText(VELKORA_SOURCE_DIR "/resources/Localizable.strings");
+        std::string real = ReadFileText(VELKORA_STRINGS_PATH);
         _CFStubRegisterStringsTable("Localizable", real.data(), real.size());
     }
     static void Use(const std::string& table) { _CFStubRegisterStringsTable("Localizable", table.data(), table.size()); }

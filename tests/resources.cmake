@@ -5,5 +5,6 @@
 velkora_add_test(resources_test SOURCES resources_test.cpp LIBS velkora_shell velkora_resources POSIX)
 if(TARGET resources_test)
   add_dependencies(resources_test velkora_rc)
-  target_compile_definitions(resources_test PRIVATE VELKORA_RC_PATH="${VELKORA_RC}")
+  target_compile_definitions(resources_test PRIVATE VELKORA_RC_PATH="${VELKORA_RC}"
+    VELKORA_STRINGS_PATH="${VELKORA_STRINGS}")
 endif()

@@ -55,7 +55,7 @@ class StringTables : public ::testing::Test {
 protected:
     void SetUp() override {
         gPluginInstance.store(reinterpret_cast<FMX_PtrType>(&call));
-        strings = FromStringsFile(ReadFile(VELKORA_SOURCE_DIR "/resources/Localizable.strings"));
+        strings = FromStringsFile(ReadFile(VELKORA_STRINGS_PATH));
     }
     FMX_ExternCallStruct call{};
     Table strings;

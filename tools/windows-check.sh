@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tools/windows-check.sh RC_FILE
+# tools/windows-check.sh RC_FILE [-DNAME=VALUE...]
 # Compiles every plug-in source for Windows x64 with the MinGW-w64 cross
 # compiler, warnings as errors, and the generated resource script with windres.
 # The sources compile against the SDK stand-in: its headers give 64-bit
@@ -9,7 +9,9 @@
 # Linux build cannot: the Windows branches of the platform code.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-rc=${1:?usage: windows-check.sh RC_FILE}
+rc=${1:?usage: windows-check.sh RC_FILE [-DNAME=VALUE...]}
+shift
+# The rest: definitions the build gives the product (the version's texts).
 cxx=${MINGW_CXX:-x86_64-w64-mingw32-g++-posix}
 command -v "$cxx" >/dev/null || cxx=x86_64-w64-mingw32-g++
 windres=${MINGW_WINDRES:-x86_64-w64-mingw32-windres}
@@ -23,7 +25,7 @@ for f in /usr/include/rtmidi/RtMidi.h /usr/local/include/rtmidi/RtMidi.h; do
 done
 # As the build compiles the product: from the repository root, with the SDK's
 # folder that holds FMWrapper/.
-flags=(-std=c++17 -Wall -Wextra -Werror -D__WINDOWS_MM__ -DUNICODE -D_UNICODE -DVELKORA_PRODUCT
+flags=(-std=c++17 -Wall -Wextra -Werror -D__WINDOWS_MM__ -DUNICODE -D_UNICODE -DVELKORA_PRODUCT "$@"
        -I"$root" -I"$root/standin/sdk/include" -idirafter "$rtmidi_include")
 count=0
 for src in "$root"/plugin/*.cpp "$root"/values/*.cpp "$root"/midi/*.cpp "$root"/functions/*.cpp; do
