@@ -31,14 +31,6 @@ const char* const kOutPortName = "RtMidi Output";
 // With a limit of 2 the library keeps one unread message; the receive drains
 // it before it waits, so nothing stale is ever taken for an answer.
 const unsigned int kInQueueLimit = 2;
-#if defined(_WIN32)
-// WinMM hands SysEx over one input buffer at a time and RtMidi queues each
-// buffer as a message of its own, which the queue limit then drops: with the
-// default 1024-byte buffers a bank dump (4104 bytes) would come back cut.
-// Buffers this large take any dump whole; they must be set before a port opens.
-const unsigned int kSysexBufferSize = 65536;
-const unsigned int kSysexBufferCount = 4;
-#endif
 
 // Creates one library object. The API is left to the library first; when
 // that raises (RtMidi 5 on Linux stops at a missing ALSA sequencer without
@@ -113,6 +105,87 @@ bool OpenPort(RtMidi& object, long n, const char* port_name, int32_t& port_flag,
     return true;
 }
 
+// One side of the manager: its object, lock and state, which the In and Out
+// forms of each operation below pass to one body.
+template <typename Object>
+struct Side {
+    std::unique_ptr<Object>& object;
+    std::recursive_mutex& lock;
+    int32_t& flag;
+    int32_t& port_flag;
+    long& port_number;
+    bool& reached;
+    std::unique_ptr<Object> (*create)();
+    const char* port_name;
+};
+
+const Side<RtMidiIn> kIn{midiin,     midiin_lock, in_flag,    inport_flag, inport_number,
+                         in_reached, CreateIn,    kInPortName};
+const Side<RtMidiOut> kOut{midiout,     midiout_lock, out_flag,    outport_flag, outport_number,
+                           out_reached, CreateOut,    kOutPortName};
+
+// What a new object needs before it is used.
+void Prepare(RtMidiIn& in) {
+#if defined(_WIN32)
+    // WinMM hands SysEx over one input buffer at a time and RtMidi queues each
+    // buffer as a message of its own, which the queue limit then drops: with
+    // the default 1024-byte buffers a bank dump (4104 bytes) would come back
+    // cut. Buffers this large take any dump whole; they must be set before a
+    // port opens.
+    MidiCall([&] { in.setBufferSize(65536, 4); });
+#else
+    (void)in;
+#endif
+}
+void Prepare(RtMidiOut&) {}
+
+template <typename Object>
+void Init(const Side<Object>& side) {
+    std::lock_guard<std::recursive_mutex> hold(side.lock);
+    if (side.flag == 1) return;  // one client per side; an open port stays valid
+    std::unique_ptr<Object> created = side.create();
+    if (!created) return;
+    Prepare(*created);
+    side.object = std::move(created);
+    side.flag = 1;
+    side.port_flag = 0;
+    side.reached = MidiSystemAnswers(side.object->getCurrentApi());
+}
+
+template <typename Object>
+void Delete(const Side<Object>& side) {
+    std::lock_guard<std::recursive_mutex> hold(side.lock);
+    if (side.flag != 1) return;
+    side.object.reset();  // closes the open port and releases the client
+    side.flag = 0;
+    side.port_flag = 0;
+    side.reached = false;
+}
+
+template <typename Object>
+bool Reachable(const Side<Object>& side) {
+    std::lock_guard<std::recursive_mutex> hold(side.lock);
+    return Reach(side.object, side.reached, side.create);
+}
+
+template <typename Object>
+bool Open(const Side<Object>& side, long n) {
+    std::lock_guard<std::recursive_mutex> hold(side.lock);
+    if (side.flag != 1 || !side.object || !Reachable(side)) return false;
+    return OpenPort(*side.object, n, side.port_name, side.port_flag, side.port_number);
+}
+
+template <typename Object>
+bool Set(const Side<Object>& side, long n) {
+    std::lock_guard<std::recursive_mutex> hold(side.lock);
+    // The open port is reused without asking the library, even if the device
+    // behind it has gone since.
+    if (side.port_flag == 1 && side.port_number == n) return true;
+    if (side.port_flag == 1) ClosePort(*side.object, side.port_flag);
+    Open(side, n);
+    return true;
+}
+
 }  // namespace
 
 std::string MidiErrorText(const std::string& message) {
@@ -122,85 +195,13 @@ std::string MidiErrorText(const std::string& message) {
     return message;
 }
 
-void Init_MIDIIn() {
-    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
-    if (in_flag == 1) return;  // one client per side; an open port stays valid
-    std::unique_ptr<RtMidiIn> created = CreateIn();
-    if (!created) return;
-#if defined(_WIN32)
-    MidiCall([&] { created->setBufferSize(kSysexBufferSize, kSysexBufferCount); });
-#endif
-    midiin = std::move(created);
-    in_flag = 1;
-    inport_flag = 0;
-    in_reached = MidiSystemAnswers(midiin->getCurrentApi());
-}
-
-void Init_MIDIOut() {
-    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
-    if (out_flag == 1) return;
-    std::unique_ptr<RtMidiOut> created = CreateOut();
-    if (!created) return;
-    midiout = std::move(created);
-    out_flag = 1;
-    outport_flag = 0;
-    out_reached = MidiSystemAnswers(midiout->getCurrentApi());
-}
-
-void Delete_MIDIIn() {
-    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
-    if (in_flag != 1) return;
-    midiin.reset();  // closes the open port and releases the client
-    in_flag = 0;
-    inport_flag = 0;
-    in_reached = false;
-}
-
-void Delete_MIDIOut() {
-    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
-    if (out_flag != 1) return;
-    midiout.reset();
-    out_flag = 0;
-    outport_flag = 0;
-    out_reached = false;
-}
-
-bool Open_InPort(long n) {
-    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
-    if (in_flag != 1 || !midiin || !MidiInReachable()) return false;
-    return OpenPort(*midiin, n, kInPortName, inport_flag, inport_number);
-}
-
-bool Open_OutPort(long n) {
-    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
-    if (out_flag != 1 || !midiout || !MidiOutReachable()) return false;
-    return OpenPort(*midiout, n, kOutPortName, outport_flag, outport_number);
-}
-
-bool Set_InPort(long n) {
-    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
-    // The open port is reused without asking the library, even if the device
-    // behind it has gone since.
-    if (inport_flag == 1 && inport_number == n) return true;
-    if (inport_flag == 1) ClosePort(*midiin, inport_flag);
-    Open_InPort(n);
-    return true;
-}
-
-bool Set_OutPort(long n) {
-    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
-    if (outport_flag == 1 && outport_number == n) return true;
-    if (outport_flag == 1) ClosePort(*midiout, outport_flag);
-    Open_OutPort(n);
-    return true;
-}
-
-bool MidiInReachable() {
-    std::lock_guard<std::recursive_mutex> hold(midiin_lock);
-    return Reach(midiin, in_reached, CreateIn);
-}
-
-bool MidiOutReachable() {
-    std::lock_guard<std::recursive_mutex> hold(midiout_lock);
-    return Reach(midiout, out_reached, CreateOut);
-}
+void Init_MIDIIn() { Init(kIn); }
+void Init_MIDIOut() { Init(kOut); }
+void Delete_MIDIIn() { Delete(kIn); }
+void Delete_MIDIOut() { Delete(kOut); }
+bool Open_InPort(long n) { return Open(kIn, n); }
+bool Open_OutPort(long n) { return Open(kOut, n); }
+bool Set_InPort(long n) { return Set(kIn, n); }
+bool Set_OutPort(long n) { return Set(kOut, n); }
+bool MidiInReachable() { return Reachable(kIn); }
+bool MidiOutReachable() { return Reachable(kOut); }
