@@ -5,14 +5,14 @@
 
 #include "values/Sdk.h"
 
-fmx::errcode Velkora_Checksum(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_SysexWrite(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_SysexRead(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_NumToBin(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_BinToNum(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_NumToHex(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_HexToNum(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_BytesToValue(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_ValueToBytes(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
+ExternalFunction Velkora_Checksum;
+ExternalFunction Velkora_SysexWrite;
+ExternalFunction Velkora_SysexRead;
+ExternalFunction Velkora_NumToBin;
+ExternalFunction Velkora_BinToNum;
+ExternalFunction Velkora_NumToHex;
+ExternalFunction Velkora_HexToNum;
+ExternalFunction Velkora_BytesToValue;
+ExternalFunction Velkora_ValueToBytes;
 
 #endif

@@ -6,9 +6,9 @@
 
 #include "values/Sdk.h"
 
-fmx::errcode Velkora_MIDISend(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_PortCount(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_PortName(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
-fmx::errcode Velkora_MIDIReceive(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
+ExternalFunction Velkora_MIDISend;
+ExternalFunction Velkora_PortCount;
+ExternalFunction Velkora_PortName;
+ExternalFunction Velkora_MIDIReceive;
 
 #endif

@@ -47,6 +47,6 @@ bool Startup();
 void Shutdown();
 
 // FMPluginVersion
-fmx::errcode Velkora_Version(short funcId, const fmx::ExprEnv& env, const fmx::DataVect& parms, fmx::Data& result);
+ExternalFunction Velkora_Version;
 
 #endif

@@ -16,7 +16,7 @@
 
 namespace {
 
-typedef fmx::errcode (*Function)(short, const fmx::ExprEnv&, const fmx::DataVect&, fmx::Data&);
+typedef ExternalFunction* Function;
 
 size_t OpenFiles() { return DirectoryEntries("/proc/self/fd").size(); }
 
