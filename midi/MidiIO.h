@@ -38,7 +38,10 @@ std::string NameOfPort(const std::string& type, long number);
 // array after the last poll, on SIGINT, or when the port cannot be opened.
 // With `with_request`, output port `outport` is selected and `request` is
 // sent first when it holds 2 bytes or more. Timing clock, time code and
-// active sensing never end the wait; SysEx does.
+// active sensing never end the wait; SysEx does. Blocks the calling thread
+// for up to 30 polls and pauses (~30 s) under the receive lock; during the
+// wait SIGINT ends it instead of reaching the host's handler, which is put
+// back afterwards.
 ByteArray ReceiveFromPort(long inport, bool with_request, long outport, const ByteArray& request);
 
 // ---- test seams (the plug-in never calls these) -------------------------------

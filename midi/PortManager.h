@@ -26,7 +26,12 @@ extern int32_t outport_flag;
 extern long inport_number;
 extern long outport_number;
 
-// Held by every caller while it uses one side's state or object.
+// Held by every caller while it uses one side's state or object. FileMaker Pro
+// calls a plug-in on one thread, and a plug-in written for it takes no lock;
+// FileMaker Server runs calculations (server scripts, web and data API
+// sessions) on many threads at once, so the two objects and their flags need
+// locks. One per direction, so that sends never wait for a receive's input
+// side, nor counts and names of one side for the other.
 extern std::recursive_mutex midiin_lock;
 extern std::recursive_mutex midiout_lock;
 
