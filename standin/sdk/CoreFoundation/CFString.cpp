@@ -24,15 +24,15 @@ void AppendAscii(std::u16string& out, const char* s) {
 void AppendInteger(std::u16string& out, int longs, char16_t conv, va_list& args) {
     char buf[32];
     bool isSigned = conv == u'd' || conv == u'i';
-    const char* spec = conv == u'x' ? "%llx" : isSigned ? "%lld" : "%llu";
+    const char* format = conv == u'x' ? "%llx" : isSigned ? "%lld" : "%llu";
     if (isSigned) {
         long long v = longs == 0 ? va_arg(args, int) : longs == 1 ? va_arg(args, long) : va_arg(args, long long);
-        std::snprintf(buf, sizeof buf, spec, v);
+        std::snprintf(buf, sizeof buf, format, v);
     } else {
         unsigned long long v = longs == 0   ? va_arg(args, unsigned)
                                : longs == 1 ? va_arg(args, unsigned long)
                                             : va_arg(args, unsigned long long);
-        std::snprintf(buf, sizeof buf, spec, v);
+        std::snprintf(buf, sizeof buf, format, v);
     }
     AppendAscii(out, buf);
 }
