@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "plugin/FMPlugin.h"
+#include "values/ValueList.h"
 
 // ---- the counting allocator -------------------------------------------------------
 // Replacing the global operator new here replaces it for the whole process,
@@ -95,32 +96,6 @@ size_t ElementCount(const std::string& list) {
 }
 
 // ---- host side ---------------------------------------------------------------------
-
-HostCall MakeCall() { return HostCall{fmx::FMH_DataVect_New(), fmx::FMH_Data_New()}; }
-
-void AddText(HostCall& call, const std::string& utf8) {
-    fmx::Data* d = fmx::FMH_Data_New();
-    fmx::FMH_Data_SetText(d, utf8.data(), static_cast<fmx::uint32>(utf8.size()));
-    fmx::FMH_DataVect_PushBack(call.parms, d);
-}
-
-void AddNumber(HostCall& call, double value) {
-    fmx::Data* d = fmx::FMH_Data_New();
-    fmx::FMH_Data_SetNumber(d, value);
-    fmx::FMH_DataVect_PushBack(call.parms, d);
-}
-
-void FreeCall(HostCall& call) {
-    fmx::FMH_DataVect_Delete(call.parms);
-    fmx::FMH_Data_Delete(call.result);
-    call = HostCall{nullptr, nullptr};
-}
-
-std::string ResultText(const HostCall& call) {
-    fmx::uint32 len = 0;
-    const char* s = fmx::FMH_Data_AsUTF8(call.result, &len);
-    return std::string(s, len);
-}
 
 const fmx::ExprEnv& Env() { return *fmx::FMH_ExprEnv_Get(); }
 

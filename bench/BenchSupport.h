@@ -1,14 +1,16 @@
 // What the benchmarks share: generated inputs (fixed seeds, so every run
-// times the same data), an allocation counter, host-side parameter vectors
-// and a private temporary directory. Nothing here is timed itself.
+// times the same data), an allocation counter, the host's environment and
+// call structure, and a private temporary directory. Nothing here is timed
+// itself.
 #ifndef VELKORA_BENCH_BENCHSUPPORT_H
 #define VELKORA_BENCH_BENCHSUPPORT_H
 
 #include <cstddef>
 #include <string>
 
-#include "values/ValueList.h"
 #include "FMXHost.h"
+#include "HostValues.h"
+#include "values/ByteArray.h"
 
 // ---- inputs -------------------------------------------------------------------
 // n bytes drawn from a fixed seed.
@@ -39,18 +41,8 @@ AllocationCount CountAllocations(F&& f) {
 }
 
 // ---- host side ----------------------------------------------------------------
-// A parameter vector and a result value as the host hands them to an external
-// function; made outside the timing, released with FreeCall.
-struct HostCall {
-    fmx::DataVect* parms;
-    fmx::Data* result;
-};
-HostCall MakeCall();
-void AddText(HostCall& call, const std::string& utf8);
-void AddNumber(HostCall& call, double value);
-void FreeCall(HostCall& call);
-// The result value's text as UTF-8.
-std::string ResultText(const HostCall& call);
+// Parameters and results are made as the tests make them (HostValues.h, from
+// tests/support), outside the timing.
 const fmx::ExprEnv& Env();
 
 // Points gFMX_ExternCallPtr at a call structure that lives for the whole run,

@@ -24,27 +24,27 @@ constexpr size_t kFileBytes = 1 << 20;
 // ---- one short call ------------------------------------------------------------
 
 void BM_call(benchmark::State& state) {
-    HostCall call = MakeCall();
-    AddText(call, "255,10,0");
-    Velkora_NumToHex(0, Env(), *call.parms, *call.result);
-    if (ResultText(call) != "FF,0A,00") {
-        state.SkipWithError(("Velkora_NumToHex gave " + ResultText(call)).c_str());
+    Vect parms;
+    Value result;
+    parms.Text("255,10,0");
+    Velkora_NumToHex(0, Env(), *parms.v, *result.d);
+    if (result.Utf8() != "FF,0A,00") {
+        state.SkipWithError(("Velkora_NumToHex gave " + result.Utf8()).c_str());
     } else {
-        for (auto _ : state) benchmark::DoNotOptimize(Velkora_NumToHex(0, Env(), *call.parms, *call.result));
+        for (auto _ : state) benchmark::DoNotOptimize(Velkora_NumToHex(0, Env(), *parms.v, *result.d));
     }
-    FreeCall(call);
 }
 
 void BM_call_baseline(benchmark::State& state) {
     InstallCallStruct();
-    HostCall call = MakeCall();
-    Velkora_Version(0, Env(), *call.parms, *call.result);
-    if (ResultText(call) != VELKORA_VERSION) {
-        state.SkipWithError(("Velkora_Version gave " + ResultText(call)).c_str());
+    Vect parms;
+    Value result;
+    Velkora_Version(0, Env(), *parms.v, *result.d);
+    if (result.Utf8() != VELKORA_VERSION) {
+        state.SkipWithError(("Velkora_Version gave " + result.Utf8()).c_str());
     } else {
-        for (auto _ : state) benchmark::DoNotOptimize(Velkora_Version(0, Env(), *call.parms, *call.result));
+        for (auto _ : state) benchmark::DoNotOptimize(Velkora_Version(0, Env(), *parms.v, *result.d));
     }
-    FreeCall(call);
 }
 
 // ---- SysEx files ---------------------------------------------------------------
@@ -70,16 +70,16 @@ ByteArray FreadAll(const std::string& path) {
 void BM_sysex_read(benchmark::State& state) {
     const std::string path = BenchDir() + "/read.syx";
     WriteWholeFile(path, FileBytes());
-    HostCall call = MakeCall();
-    AddText(call, path);
-    Velkora_SysexRead(0, Env(), *call.parms, *call.result);
-    if (ResultText(call) != ByteArrayToString(FileBytes(), ",", "dec")) {
+    Vect parms;
+    Value result;
+    parms.Text(path);
+    Velkora_SysexRead(0, Env(), *parms.v, *result.d);
+    if (result.Utf8() != ByteArrayToString(FileBytes(), ",", "dec")) {
         state.SkipWithError("Velkora_SysexRead did not give the file's bytes");
     } else {
-        for (auto _ : state) benchmark::DoNotOptimize(Velkora_SysexRead(0, Env(), *call.parms, *call.result));
+        for (auto _ : state) benchmark::DoNotOptimize(Velkora_SysexRead(0, Env(), *parms.v, *result.d));
         state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileBytes));
     }
-    FreeCall(call);
 }
 
 void BM_sysex_read_baseline(benchmark::State& state) {
@@ -100,17 +100,17 @@ const std::string& WriteInput() {
 
 void BM_sysex_write(benchmark::State& state) {
     const std::string path = BenchDir() + "/write.syx";
-    HostCall call = MakeCall();
-    AddText(call, WriteInput());
-    AddText(call, path);
-    Velkora_SysexWrite(0, Env(), *call.parms, *call.result);
+    Vect parms;
+    Value result;
+    parms.Text(WriteInput());
+    parms.Text(path);
+    Velkora_SysexWrite(0, Env(), *parms.v, *result.d);
     if (FreadAll(path) != FileBytes()) {
         state.SkipWithError("Velkora_SysexWrite did not write the list's bytes");
     } else {
-        for (auto _ : state) benchmark::DoNotOptimize(Velkora_SysexWrite(0, Env(), *call.parms, *call.result));
+        for (auto _ : state) benchmark::DoNotOptimize(Velkora_SysexWrite(0, Env(), *parms.v, *result.d));
         state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileBytes));
     }
-    FreeCall(call);
 }
 
 void BM_sysex_write_baseline(benchmark::State& state) {
@@ -159,21 +159,19 @@ void BM_sysex_write_durable_baseline(benchmark::State& state) {
 void BM_sysex_read_host(benchmark::State& state) {
     const Utf16Text text = ByteArrayToUtf16(FileBytes(), u",", "dec");
     fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
-    HostCall call = MakeCall();
-    for (auto _ : state) benchmark::DoNotOptimize(SetResultText(*call.result, text, *locale));
-    FreeCall(call);
+    Value result;
+    for (auto _ : state) benchmark::DoNotOptimize(SetResultText(*result.d, text, *locale));
 }
 
 // What reading the 3.6 MB DataToSave parameter costs (mostly the host's
 // conversion of its text to bytes).
 void BM_sysex_write_host(benchmark::State& state) {
-    HostCall call = MakeCall();
-    AddText(call, WriteInput());
+    Vect parms;
+    parms.Text(WriteInput());
     for (auto _ : state) {
-        std::string text = ParameterAsString(*call.parms, 0);
+        std::string text = ParameterAsString(*parms.v, 0);
         benchmark::DoNotOptimize(text.data());
     }
-    FreeCall(call);
 }
 
 // The file alone: WriteSysexFile (temporary file, flush to disk, rename)

@@ -228,11 +228,11 @@ void Run(benchmark::State& state, Send&& send) {
 
 void BM_midi_send(benchmark::State& state) {
     if (!Ready(state)) return;
-    HostCall call = MakeCall();
-    AddNumber(call, static_cast<double>(rig.port));
-    AddText(call, "144,60,100");
-    Run(state, [&] { Velkora_MIDISend(0, Env(), *call.parms, *call.result); });
-    FreeCall(call);
+    Vect parms;
+    Value result;
+    parms.Number(static_cast<double>(rig.port));
+    parms.Text("144,60,100");
+    Run(state, [&] { Velkora_MIDISend(0, Env(), *parms.v, *result.d); });
 }
 
 void BM_midi_send_baseline(benchmark::State& state) {
@@ -244,16 +244,16 @@ void BM_midi_send_baseline(benchmark::State& state) {
 // The host's part of one Velkora_MIDISend: the nine SDK calls that read its
 // two parameters and store its number result, with no MIDI at all.
 void BM_midi_send_host(benchmark::State& state) {
-    HostCall call = MakeCall();
-    AddNumber(call, 0);
-    AddText(call, "144,60,100");
+    Vect parms;
+    Value result;
+    parms.Number(0);
+    parms.Text("144,60,100");
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ParameterAsLong(*call.parms, 0));
-        std::string text = ParameterAsString(*call.parms, 1);
+        benchmark::DoNotOptimize(ParameterAsLong(*parms.v, 0));
+        std::string text = ParameterAsString(*parms.v, 1);
         benchmark::DoNotOptimize(text.data());
-        SetResultNumber(*call.result, 0);
+        SetResultNumber(*result.d, 0);
     }
-    FreeCall(call);
 }
 
 }  // namespace

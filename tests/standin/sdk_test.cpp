@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FMXHost.h"
+#include "HostValues.h"
 
 // Allocation failure on demand, for this thread only: the SDK must turn it
 // into error code 1 instead of letting std::bad_alloc cross the C boundary.
@@ -72,24 +73,6 @@ protected:
         for (int k = 0; k < fmx::kFMH_KindCount; ++k) EXPECT_EQ(fmx::FMH_LiveObjects(k), live_[k]) << "object kind " << k;
     }
     fmx::int64 live_[fmx::kFMH_KindCount] = {};
-};
-
-// A value vector owned by the test, as a host would pass it.
-struct Params {
-    fmx::DataVect* v = fmx::FMH_DataVect_New();
-    ~Params() { fmx::FMH_DataVect_Delete(v); }
-    Params& Text(const std::string& s) {
-        fmx::Data* d = fmx::FMH_Data_New();
-        fmx::FMH_Data_SetText(d, s.data(), static_cast<uint32>(s.size()));
-        fmx::FMH_DataVect_PushBack(v, d);
-        return *this;
-    }
-    Params& Number(double n) {
-        fmx::Data* d = fmx::FMH_Data_New();
-        fmx::FMH_Data_SetNumber(d, n);
-        fmx::FMH_DataVect_PushBack(v, d);
-        return *this;
-    }
 };
 
 // ---- encodings --------------------------------------------------------------
@@ -182,7 +165,7 @@ TEST_F(Sdk, TextReadsAsNumberLikeGetAsNumber) {
         {"12345678901234567", 12345678901234570.0}, {"0.00000000000000000001", 1e-20},
     };
     for (const Row& r : rows) {
-        Params p;
+        Vect p;
         p.Text(r.text);
         const fmx::DataVect& v = *p.v;
         EXPECT_EQ(v.AtAsNumber(0).AsFloat(), r.expected) << '"' << r.text << '"';
@@ -236,7 +219,7 @@ TEST_F(Sdk, NumbersFormatAsFileMakerShowsThem) {
 // ---- values -----------------------------------------------------------------
 
 TEST_F(Sdk, ValuesReadAsTextAndNumber) {
-    Params p;
+    Vect p;
     p.Number(2.5).Text("144,60,127");
     const fmx::DataVect& v = *p.v;
     ASSERT_EQ(v.Size(), 2u);
@@ -248,7 +231,7 @@ TEST_F(Sdk, ValuesReadAsTextAndNumber) {
 }
 
 TEST_F(Sdk, IndexBeyondTheVectorReadsEmpty) {
-    Params p;
+    Vect p;
     p.Text("x");
     const fmx::DataVect& v = *p.v;
     for (uint32 i : {1u, 2u, 0xFFFFFFFFu}) {
@@ -322,7 +305,7 @@ TEST_F(Sdk, ValueAndTextStayApartAfterSharing) {
 // A value's number and UTF-8 readings are made on first use; threads that
 // ask at once get one reading, the same for all.
 TEST_F(Sdk, ReadingsMadeOnFirstUseAgreeAcrossThreads) {
-    Params p;
+    Vect p;
     std::string text;
     for (int i = 0; i < 20000; ++i) text += std::to_string(i % 10) + ",";
     p.Text(text);
@@ -416,7 +399,7 @@ TEST_F(Sdk, EveryEntryPointIsCountedAndFaultInjectable) {
     fmx::FixPtUniquePtr n;
     fmx::LocaleUniquePtr loc;
     fmx::QuadCharUniquePtr q('V', 'L', 'K', 'R');
-    Params p;
+    Vect p;
     p.Text("1");
     const fmx::DataVect& v = *p.v;
     fmx::Data& d = *fmx::FMH_Data_New();
@@ -532,7 +515,7 @@ fmx::errcode PluginLikeCall(const fmx::DataVect& parms, fmx::Data& result) {
 }
 
 TEST_F(Sdk, HoldersReleaseEverythingWhicheverCallFails) {
-    Params p;
+    Vect p;
     p.Number(41).Text("x");
     const fmx::DataVect& v = *p.v;
     fmx::Data& result = *fmx::FMH_Data_New();
@@ -592,7 +575,7 @@ TEST_F(Sdk, AllocationFailureBecomesCodeOne) {
 }
 
 TEST_F(Sdk, MisuseIsReportedAsCodeTwo) {
-    Params p;
+    Vect p;
     p.Text("borrowed");
     fmx::TextUniquePtr t;
     struct Row { const char* name; std::function<void(_fmxcpt&)> call; };
