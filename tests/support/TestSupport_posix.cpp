@@ -16,11 +16,12 @@
 
 extern char** environ;
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input, int timeout_seconds,
-                         const std::vector<std::string>& extra_env) {
+// ---- ChildProcess ---------------------------------------------------------------
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env) {
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
-    pid_t pid = fork();
+    const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork");
     if (pid == 0) {
         dup2(in[0], 0);
@@ -37,60 +38,107 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     close(in[0]);
     close(out[1]);
     close(err[1]);
+    // A child that stops reading must not end the test with SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
+    pid_ = pid;
+    in_fd_ = in[1];
+    out_fd_ = out[0];
+    err_fd_ = err[0];
+    // A blocking write of a large input would wait for the child to read
+    // while the child waits for us to read its output.
+    fcntl(in_fd_, F_SETFL, fcntl(in_fd_, F_GETFL) | O_NONBLOCK);
+}
 
-    ProcessResult r;
-    size_t written = 0;
-    if (input.empty()) {
-        close(in[1]);
-        in[1] = -1;
-    } else {
-        // A blocking write of a large input would wait for the child to read
-        // while the child waits for us to read its output.
-        fcntl(in[1], F_SETFL, fcntl(in[1], F_GETFL) | O_NONBLOCK);
+ChildProcess::~ChildProcess() {
+    Stop(SIGKILL);
+    Wait();
+}
+
+void ChildProcess::Send(const std::string& bytes, bool then_close) {
+    pending_ += bytes;
+    close_after_ = close_after_ || then_close;
+    if (pending_.empty() && close_after_ && in_fd_ >= 0) {
+        close(in_fd_);
+        in_fd_ = -1;
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
-    bool open_out = true, open_err = true;
-    while (open_out || open_err) {
-        pollfd fds[3];
-        int n = 0;
-        if (open_out) fds[n++] = {out[0], POLLIN, 0};
-        if (open_err) fds[n++] = {err[0], POLLIN, 0};
-        if (in[1] >= 0) fds[n++] = {in[1], POLLOUT, 0};
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+}
+
+bool ChildProcess::Exchange(int timeout_ms) {
+    pollfd fds[3];
+    int n = 0;
+    if (out_fd_ >= 0) fds[n++] = {out_fd_, POLLIN, 0};
+    if (err_fd_ >= 0) fds[n++] = {err_fd_, POLLIN, 0};
+    if (in_fd_ >= 0 && !pending_.empty()) fds[n++] = {in_fd_, POLLOUT, 0};
+    if (n == 0 || poll(fds, static_cast<nfds_t>(n), timeout_ms) < 0) return OutputOpen();
+    for (int i = 0; i < n; ++i) {
+        if (!fds[i].revents) continue;
+        if (fds[i].fd == in_fd_) {
+            const ssize_t w = write(in_fd_, pending_.data(), pending_.size());
+            if (w > 0) pending_.erase(0, static_cast<size_t>(w));
+            if (w < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (w < 0 || (pending_.empty() && close_after_)) {
+                close(in_fd_);
+                in_fd_ = -1;
+            }
+            continue;
+        }
+        const bool is_out = fds[i].fd == out_fd_;
+        char buf[65536];
+        const ssize_t got = read(fds[i].fd, buf, sizeof buf);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            close(fds[i].fd);
+            (is_out ? out_fd_ : err_fd_) = -1;
+        } else {
+            (is_out ? out : err).append(buf, static_cast<size_t>(got));
+        }
+    }
+    return OutputOpen();
+}
+
+int ChildProcess::Reap(int options) {
+    int status = 0;
+    if (waitpid(static_cast<pid_t>(pid_), &status, options) != static_cast<pid_t>(pid_)) return -1;
+    pid_ = -1;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return status_;
+}
+
+int ChildProcess::Stop(int signal) {
+    if (pid_ <= 0) return status_;
+    kill(static_cast<pid_t>(pid_), signal);
+    return Reap(0);
+}
+
+int ChildProcess::Wait() {
+    // Nothing more goes in or is read: a child still writing learns so.
+    for (int* fd : {&in_fd_, &out_fd_, &err_fd_}) {
+        if (*fd >= 0) close(*fd);
+        *fd = -1;
+    }
+    return pid_ <= 0 ? status_ : Reap(0);
+}
+
+// ---- RunProcess -----------------------------------------------------------------
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input, int timeout_seconds,
+                         const std::vector<std::string>& extra_env) {
+    ChildProcess child(argv, extra_env);
+    child.Send(input, true);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+    while (child.OutputOpen()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            kill(pid, SIGKILL);
+            child.Stop(SIGKILL);
             break;
         }
-        if (poll(fds, n, static_cast<int>(left.count())) < 0) continue;
-        for (int i = 0; i < n; ++i) {
-            if (!fds[i].revents) continue;
-            if (fds[i].fd == in[1]) {
-                ssize_t w = write(in[1], input.data() + written, input.size() - written);
-                if (w > 0) written += static_cast<size_t>(w);
-                if (w < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-                if (w < 0 || written == input.size()) {
-                    close(in[1]);
-                    in[1] = -1;
-                }
-                continue;
-            }
-            char buf[65536];
-            ssize_t got = read(fds[i].fd, buf, sizeof buf);
-            bool is_out = fds[i].fd == out[0];
-            if (got <= 0) {
-                (is_out ? open_out : open_err) = false;
-            } else {
-                (is_out ? r.out : r.err).append(buf, static_cast<size_t>(got));
-            }
-        }
+        child.Exchange(static_cast<int>(left.count()));
     }
-    if (in[1] >= 0) close(in[1]);
-    close(out[0]);
-    close(err[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    ProcessResult r;
+    r.status = child.Wait();
+    r.out = std::move(child.out);
+    r.err = std::move(child.err);
     return r;
 }
 
