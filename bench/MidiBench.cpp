@@ -5,16 +5,12 @@
 // Without JACK both are skipped.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +25,7 @@
 #include "BenchSupport.h"
 #include "MidiBench.h"
 #include "RtMidi.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -40,14 +37,12 @@ namespace {
 constexpr long kBatch = 500;
 constexpr long kSends = 100000;
 
-extern "C" char** environ;
-
 struct Rig {
     bool tried = false;
     std::string server;  // set once the server answers
     std::string failure;
     std::string synth_port;  // CLIENT:in
-    pid_t synth = -1;
+    std::unique_ptr<ChildProcess> synth;
     std::thread reader;  // counts the lines of the synth's output
     std::unique_ptr<RtMidiOut> raw;
     long port = -1;  // the synth's port, as both output objects number it
@@ -55,15 +50,12 @@ struct Rig {
 Rig rig;
 std::atomic<long> received{0};
 
-void CountLines(int fd) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        received.fetch_add(std::count(buffer, buffer + got, '\n'), std::memory_order_relaxed);
+void CountLines(ChildProcess* synth) {
+    while (synth->Exchange(-1)) {
+        received.fetch_add(std::count(synth->out.begin(), synth->out.end(), '\n'), std::memory_order_relaxed);
+        synth->out.clear();
+        synth->err.clear();
     }
-    close(fd);
 }
 
 std::string RigScript() { return std::string(VELKORA_SOURCE_DIR) + "/tools/jack-rig.sh"; }
@@ -117,29 +109,18 @@ long PortOf(RtMidiOut& out) {
     return -1;
 }
 
-// Starts velkora-synth on the rig's server with its output into a pipe that
-// a thread of ours reads; false when it cannot be started.
+// Starts velkora-synth on the rig's server with its output read by a thread
+// of ours; false when it cannot be started.
 bool StartSynth(const std::string& client) {
-    int pipe_fds[2];
-    if (pipe2(pipe_fds, O_CLOEXEC) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string path = VELKORA_SYNTH, client_option = "--client", name = client;
-    char* argv[] = {&path[0], &client_option[0], &name[0], nullptr};
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipe_fds[1]);
-    if (spawned != 0) {
-        close(pipe_fds[0]);
+    try {
+        rig.synth.reset(new ChildProcess({VELKORA_SYNTH_PATH, "--client", client}));
+    } catch (const std::exception&) {
         return false;
     }
-    rig.synth = pid;
-    synth_pid = static_cast<sig_atomic_t>(pid);
+    rig.synth->Send("", true);
+    synth_pid = static_cast<sig_atomic_t>(rig.synth->pid());
     rig.synth_port = client + ":in";
-    rig.reader = std::thread(CountLines, pipe_fds[0]);
+    rig.reader = std::thread(CountLines, rig.synth.get());
     return true;
 }
 
@@ -166,7 +147,7 @@ bool SetUp() {
     WatchForInterrupts(name);
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     if (!StartSynth("velkora-bench-synth-" + std::to_string(getpid()))) {
-        rig.failure = "velkora-synth could not be started (" + std::string(VELKORA_SYNTH) + ")";
+        rig.failure = "velkora-synth could not be started (" + std::string(VELKORA_SYNTH_PATH) + ")";
         return false;
     }
     try {
@@ -262,13 +243,12 @@ void StopMidiRig() {
     if (rig.server.empty()) return;
     rig.raw.reset();
     Delete_MIDIOut();
-    if (rig.synth > 0) {
-        kill(rig.synth, SIGTERM);
-        waitpid(rig.synth, nullptr, 0);
-        rig.synth = -1;
+    if (rig.synth) {
+        rig.synth->Stop(SIGTERM);
         synth_pid = 0;
     }
-    if (rig.reader.joinable()) rig.reader.join();  // the pipe ends with the synth
+    if (rig.reader.joinable()) rig.reader.join();  // the pipes end with the synth
+    rig.synth.reset();
     const std::string command = RigScript() + " stop " + rig.server + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not stop JACK server %s\n", rig.server.c_str());
     std::remove(StateFile(rig.server, ".log").c_str());
