@@ -30,16 +30,6 @@ std::string Quote(const std::string& text) {
     return q + "\"";
 }
 
-std::vector<std::string> Lines(const std::string& out) {
-    std::vector<std::string> lines;
-    size_t begin = 0;
-    for (size_t nl; (nl = out.find('\n', begin)) != std::string::npos; begin = nl + 1) {
-        lines.push_back(out.substr(begin, nl - begin));
-    }
-    if (begin < out.size()) lines.push_back(out.substr(begin));
-    return lines;
-}
-
 struct Row {
     std::string expression;
     std::string expected;

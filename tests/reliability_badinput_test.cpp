@@ -220,11 +220,7 @@ protected:
         tried_ += rows.size();
         EXPECT_LT(r.status, 2) << batch << ": the host crashed, hung or failed (status " << r.status << ")\n"
                                << r.err.substr(0, 4000);
-        std::vector<std::string> lines;
-        size_t start = 0;
-        for (size_t nl; (nl = r.out.find('\n', start)) != std::string::npos; start = nl + 1) {
-            lines.push_back(r.out.substr(start, nl - start));
-        }
+        const std::vector<std::string> lines = Lines(r.out);
         for (size_t i = 0; i < rows.size(); ++i) {
             const Row& row = rows[i];
             if (i >= lines.size()) {

@@ -38,11 +38,7 @@ std::vector<std::string> Session(const std::vector<std::string>& expressions) {
     const ProcessResult run = RunProcess(
         {installed.Path(VELKORA_HOST_PATH), "--plugin", installed.Path(VELKORA_PLUGIN_PATH)}, input, 150);
     EXPECT_EQ(run.status, 0) << run.err;
-    std::vector<std::string> lines;
-    size_t begin = 0;
-    for (size_t nl; (nl = run.out.find('\n', begin)) != std::string::npos; begin = nl + 1) {
-        lines.push_back(run.out.substr(begin, nl - begin));
-    }
+    std::vector<std::string> lines = Lines(run.out);
     lines.resize(expressions.size());
     return lines;
 }

@@ -20,6 +20,16 @@ std::string Eval(const std::string& expression) {
     return line;
 }
 
+std::vector<std::string> Lines(const std::string& out) {
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    for (size_t nl; (nl = out.find('\n', begin)) != std::string::npos; begin = nl + 1) {
+        lines.push_back(out.substr(begin, nl - begin));
+    }
+    if (begin < out.size()) lines.push_back(out.substr(begin));
+    return lines;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream f(std::filesystem::u8path(path), std::ios::binary);
     std::ostringstream s;

@@ -72,6 +72,10 @@ ProcessResult RunHost(const std::vector<std::string>& args, const std::string& i
 // line end ("?" for a failed call). Fails the current test on exit status 2.
 std::string Eval(const std::string& expression);
 
+// The lines of a program's output, without their line ends; a last line
+// without one counts too.
+std::vector<std::string> Lines(const std::string& out);
+
 // A fresh directory under $TMPDIR (Windows: the user's temporary folder),
 // removed with everything in it.
 class TempDir {
