@@ -170,23 +170,9 @@ long FindPort(const std::string& type, const std::string& name) {
 }
 
 std::string CallFunction(fmx::ExtPluginType function, const std::vector<Param>& params, fmx::errcode* code) {
-    fmx::DataVect* parms = fmx::FMH_DataVect_New();
-    for (const Param& p : params) {
-        fmx::Data* d = fmx::FMH_Data_New();
-        if (p.is_number) {
-            fmx::FMH_Data_SetNumber(d, p.number);
-        } else {
-            fmx::FMH_Data_SetText(d, p.text.data(), static_cast<fmx::uint32>(p.text.size()));
-        }
-        fmx::FMH_DataVect_PushBack(parms, d);
-    }
-    fmx::Data* result = fmx::FMH_Data_New();
-    const fmx::errcode rc = function(0, *fmx::FMH_ExprEnv_Get(), *parms, *result);
+    Vect parms(params);
+    Value result;
+    const fmx::errcode rc = function(0, *fmx::FMH_ExprEnv_Get(), *parms.v, *result.d);
     if (code) *code = rc;
-    fmx::uint32 len = 0;
-    const char* text = fmx::FMH_Data_AsUTF8(result, &len);
-    std::string out(text, len);
-    fmx::FMH_Data_Delete(result);
-    fmx::FMH_DataVect_Delete(parms);
-    return out;
+    return result.Utf8();
 }

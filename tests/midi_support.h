@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "FMXHost.h"
+#include "HostValues.h"
 #include "RtMidi.h"
 
 typedef std::vector<unsigned char> Bytes;
@@ -97,16 +98,6 @@ private:
 long FindPort(const std::string& type, const std::string& name);
 
 // A parameter for an external function: a text or a number.
-struct Param {
-    Param(const char* t) : text(t) {}
-    Param(const std::string& t) : text(t) {}
-    Param(long n) : is_number(true), number(static_cast<double>(n)) {}
-    Param(int n) : is_number(true), number(n) {}
-    bool is_number = false;
-    double number = 0;
-    std::string text;
-};
-
 // Calls an external function as the host would and returns its result as
 // text (a number in the host's form); `code` receives the error code.
 std::string CallFunction(fmx::ExtPluginType function, const std::vector<Param>& params, fmx::errcode* code = nullptr);

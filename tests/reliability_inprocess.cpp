@@ -29,16 +29,6 @@ long Send(FMX_ExternCallStruct& call, fmx::uchar selector) {
     return static_cast<long>(call.result);
 }
 
-struct HostVector {
-    fmx::DataVect* v = fmx::FMH_DataVect_New();
-    ~HostVector() { fmx::FMH_DataVect_Delete(v); }
-};
-
-struct HostValue {
-    fmx::Data* d = fmx::FMH_Data_New();
-    ~HostValue() { fmx::FMH_Data_Delete(d); }
-};
-
 }  // namespace
 
 long SendInit() { return Send(init_call, kFMXT_Init); }
@@ -64,17 +54,8 @@ const char* Describe(Outcome::Exception e) {
 }
 
 Outcome Call(fmx::ExtPluginType fn, const std::vector<Arg>& args) {
-    HostVector parms;
-    for (const Arg& a : args) {
-        fmx::Data* d = fmx::FMH_Data_New();
-        if (a.is_number) {
-            fmx::FMH_Data_SetNumber(d, a.number);
-        } else {
-            fmx::FMH_Data_SetText(d, a.text.data(), static_cast<fmx::uint32>(a.text.size()));
-        }
-        fmx::FMH_DataVect_PushBack(parms.v, d);
-    }
-    HostValue result;
+    Vect parms(args);
+    Value result;
     Outcome out;
     try {
         out.code = fn(0, *fmx::FMH_ExprEnv_Get(), *parms.v, *result.d);
@@ -85,9 +66,7 @@ Outcome Call(fmx::ExtPluginType fn, const std::vector<Arg>& args) {
     } catch (...) {
         out.exception = Outcome::kOther;
     }
-    fmx::uint32 length = 0;
-    const char* text = fmx::FMH_Data_AsUTF8(result.d, &length);
-    out.result.assign(text, length);
+    out.result = result.Utf8();
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FMXHost.h"
+#include "HostValues.h"
 
 namespace reliability {
 
@@ -21,15 +22,7 @@ void SendShutdown();
 fmx::ExtPluginType Find(const std::string& name);
 
 // A parameter: a text (UTF-8, may hold U+0000) or a number.
-struct Arg {
-    Arg(const char* t) : text(t) {}
-    Arg(const std::string& t) : text(t) {}
-    Arg(double n) : is_number(true), number(n) {}
-    Arg(int n) : is_number(true), number(n) {}
-    bool is_number = false;
-    double number = 0;
-    std::string text;
-};
+using Arg = Param;
 
 // What one call did: the returned code and the result as text (a number in
 // the host's form), or which exception left the function.

@@ -4,12 +4,28 @@
 #define VELKORA_TESTS_HOSTVALUES_H
 
 #include <string>
+#include <vector>
 
 #include "FMXHost.h"
+
+// One parameter of a call: text, or a number.
+struct Param {
+    Param(const char* t) : text(t) {}
+    Param(const std::string& t) : text(t) {}
+    Param(int n) : is_number(true), number(n) {}
+    Param(long n) : is_number(true), number(static_cast<double>(n)) {}
+    Param(double n) : is_number(true), number(n) {}
+    bool is_number = false;
+    double number = 0;
+    std::string text;
+};
 
 struct Vect {
     fmx::DataVect* v = fmx::FMH_DataVect_New();
     Vect() = default;
+    explicit Vect(const std::vector<Param>& params) {
+        for (const Param& p : params) p.is_number ? Number(p.number) : Text(p.text);
+    }
     Vect(const Vect&) = delete;
     Vect& operator=(const Vect&) = delete;
     ~Vect() { fmx::FMH_DataVect_Delete(v); }
