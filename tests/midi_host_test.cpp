@@ -151,24 +151,34 @@ TEST_F(MidiHost, PortCountAndNameNameTheSynthsPortsAndNothingElse) {
     for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], rows[i].expected) << rows[i].expression;
 }
 
+// Sends `message` through `host` until the synth logs a line other than
+// `repeat` (see SynthProcess::Deliver) and gives that line.
+std::string DeliverThroughHost(HostSession& host, SynthProcess& synth, long port, const std::string& message,
+                               const std::string& repeat = "") {
+    return synth.Deliver([&] { EXPECT_EQ(host.Eval(Send(port, message)), "0") << message; }, repeat);
+}
+
 TEST_F(MidiHost, SentMessagesArriveExactlyAsWritten) {
-    const long port = HostPort("out", synth_.in_port());
-    ASSERT_GE(port, 0);
-    const std::string sysex = ValueList(SysEx(2000));
     // One host run: the second and third send reuse the port the first opened.
-    EXPECT_EQ(Host({Send(port, "144,60,100"), Send(port, "128,60,0"), Send(port, sysex)}),
-              (std::vector<std::string>{"0", "0", "0"}));
-    EXPECT_EQ(synth_.NextLine(), "144,60,100");
-    EXPECT_EQ(synth_.NextLine(), "128,60,0");
-    EXPECT_EQ(synth_.NextLine(), sysex);
+    HostSession host;
+    const long port = host.Port("out", synth_.in_port());
+    ASSERT_GE(port, 0);
+    std::string previous;
+    for (const std::string& message : {std::string("144,60,100"), std::string("128,60,0"), ValueList(SysEx(2000))}) {
+        EXPECT_EQ(DeliverThroughHost(host, synth_, port, message, previous), message);
+        previous = message;
+    }
 }
 
 TEST_F(MidiHost, ASendToAPortThatDoesNotExistSendsNothing) {
-    const long port = HostPort("out", synth_.in_port());
+    HostSession host;
+    const long port = host.Port("out", synth_.in_port());
     ASSERT_GE(port, 0);
-    EXPECT_EQ(Host({Send(1, "144,1,1"), Send(-1, "144,2,2"), Send(99, "144,3,3"), Send(port, "144,4,4")}),
-              (std::vector<std::string>{"-1", "-1", "-1", "0"}));
-    EXPECT_EQ(synth_.NextLine(), "144,4,4") << "the synth got a message meant for no port";
+    EXPECT_EQ(host.Eval(Send(1, "144,1,1")), "-1");
+    EXPECT_EQ(host.Eval(Send(-1, "144,2,2")), "-1");
+    EXPECT_EQ(host.Eval(Send(99, "144,3,3")), "-1");
+    EXPECT_EQ(DeliverThroughHost(host, synth_, port, "144,4,4"), "144,4,4")
+        << "the synth got a message meant for no port";
 }
 
 TEST(MidiHostSession, ARequestBringsTheSynthsDump) {
@@ -180,18 +190,23 @@ TEST(MidiHostSession, ARequestBringsTheSynthsDump) {
     HostSession host;
     const long out = host.Port("out", synth.in_port());
     ASSERT_GE(out, 0);
-    ASSERT_EQ(host.Eval(Send(out, "144,60,100")), "0");
-    ASSERT_EQ(synth.NextLine(), "144,60,100");
+    ASSERT_EQ(DeliverThroughHost(host, synth, out, "144,60,100"), "144,60,100");
     // Its echo must have gone nowhere before the input port opens, or the
     // receive below could take it; a sanitizer build's synth is slow.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const long in = host.Port("in", synth.out_port());
     ASSERT_GE(in, 0);
+    // Asked again when no answer came: JACK drops the events of a missed period.
+    auto answer = [&](const std::string& request) {
+        std::string got;
+        for (int attempt = 0; attempt < 3 && got.empty(); ++attempt) got = host.Eval(Receive(in, out, request));
+        return got;
+    };
     // Opens the input port; the open output port is reused, whatever its number names now.
-    EXPECT_EQ(host.Eval(Receive(in, out, "144,60,101")), "144,60,101");
-    EXPECT_EQ(host.Eval(Receive(in, out, "240,67,32,0,247")), SynthDump());
+    EXPECT_EQ(answer("144,60,101"), "144,60,101");
+    EXPECT_EQ(answer("240,67,32,0,247"), SynthDump());
     EXPECT_EQ(synth.NextLine(), "144,60,101");
-    EXPECT_EQ(synth.NextLine(), "240,67,32,0,247");
+    EXPECT_EQ(synth.NextLine(kPatience, "144,60,101"), "240,67,32,0,247");
 }
 
 TEST(MidiHostSending, WithOnlyAnInPortTheNextMessageOfTheDeviceComesBack) {

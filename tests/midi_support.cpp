@@ -6,8 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <jack/midiport.h>
+
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "MidiIO.h"
 #include "TestSupport.h"
@@ -100,16 +106,27 @@ bool SynthProcess::ReadSome(int fd, std::string& into, std::chrono::milliseconds
     return true;
 }
 
-std::string SynthProcess::NextLine(std::chrono::milliseconds timeout) {
+std::string SynthProcess::NextLine(std::chrono::milliseconds timeout, const std::string& repeat) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    size_t nl;
-    while ((nl = out_.find('\n')) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !ReadSome(out_fd_, out_, left)) return "";
+    for (;;) {
+        size_t nl;
+        while ((nl = out_.find('\n')) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !ReadSome(out_fd_, out_, left)) return "";
+        }
+        std::string line = out_.substr(0, nl);
+        out_.erase(0, nl + 1);
+        if (line != repeat) return line;
     }
-    std::string line = out_.substr(0, nl);
-    out_.erase(0, nl + 1);
-    return line;
+}
+
+std::string SynthProcess::Deliver(const std::function<void()>& send, const std::string& repeat) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        send();
+        const std::string line = NextLine(std::chrono::seconds(2), repeat);
+        if (!line.empty()) return line;
+    }
+    return "";
 }
 
 int SynthProcess::Stop(int signal) {
@@ -124,40 +141,99 @@ int SynthProcess::Stop(int signal) {
 
 // ---- JackPeer -----------------------------------------------------------------
 
-JackPeer::JackPeer(const std::string& stem) {
-    const std::string client = UniqueClientName(stem);
-    in_.reset(new RtMidiIn(RtMidi::UNIX_JACK, client, 4096));
-    in_->ignoreTypes(false, false, false);
-    in_->setCallback(&JackPeer::OnMessage, this);
-    in_->openVirtualPort("in");
-    out_.reset(new RtMidiOut(RtMidi::UNIX_JACK, client + "-out"));
-    out_->openVirtualPort("out");
+// What the process callback touches. Closing a client cancels its process
+// thread wherever it is (libjack cancels asynchronously), which would abort
+// the process inside a lock or a noexcept call; so the callback is told to
+// stop, and confirms, before the client closes.
+struct JackPeer::State {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<Bytes> received;
+    std::deque<Bytes> outbox;
+    jack_port_t* in = nullptr;
+    jack_port_t* out = nullptr;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> stopped{false};
+};
+
+JackPeer::JackPeer(const std::string& stem) : state_(new State) {
+    client_ = jack_client_open(UniqueClientName(stem).c_str(), JackNoStartServer, nullptr);
+    if (client_ == nullptr) throw std::runtime_error("no JACK server to open a client on");
+    // Ports before activation: an active client's notification thread walks
+    // the port list that registering changes.
+    state_->in = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    state_->out = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (state_->in == nullptr || state_->out == nullptr || jack_set_process_callback(client_, &Process, state_.get()) != 0 ||
+        jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        throw std::runtime_error("cannot set up a JACK client");
+    }
+    const std::string client = jack_get_client_name(client_);
     in_port_ = client + ":in";
-    out_port_ = client + "-out:out";
+    out_port_ = client + ":out";
 }
 
-void JackPeer::OnMessage(double, std::vector<unsigned char>* message, void* self) {
-    JackPeer* peer = static_cast<JackPeer*>(self);
-    {
-        std::lock_guard<std::mutex> hold(peer->mutex_);
-        peer->received_.push_back(*message);
+JackPeer::~JackPeer() {
+    state_->stop.store(true);
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;  // a server that stalls runs no callback
+    while (!state_->stopped.load() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    peer->arrived_.notify_all();
+    // Joins the process thread; the server drops the ports with the client.
+    jack_client_close(client_);
+}
+
+int JackPeer::Process(jack_nframes_t frames, void* state) {
+    State& s = *static_cast<State*>(state);
+    if (s.stop.load()) {
+        s.stopped.store(true);
+        return 0;
+    }
+    size_t arrived = 0;
+    {
+        std::lock_guard<std::mutex> hold(s.mutex);
+        void* in = jack_port_get_buffer(s.in, frames);
+        const jack_nframes_t count = jack_midi_get_event_count(in);
+        for (jack_nframes_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, in, i) != 0 || event.size == 0) continue;
+            s.received.emplace_back(event.buffer, event.buffer + event.size);
+            ++arrived;
+        }
+        void* out = jack_port_get_buffer(s.out, frames);
+        jack_midi_clear_buffer(out);
+        // What does not fit this period goes in the next.
+        while (!s.outbox.empty() && jack_midi_event_write(out, 0, s.outbox.front().data(), s.outbox.front().size()) == 0) {
+            s.outbox.pop_front();
+        }
+    }
+    if (arrived > 0) s.arrived.notify_all();
+    return 0;
+}
+
+bool JackPeer::Connect(const std::string& source, const std::string& destination) {
+    return jack_connect(client_, source.c_str(), destination.c_str()) == 0;
+}
+
+void JackPeer::Send(const Bytes& message) {
+    if (message.empty()) return;
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    state_->outbox.push_back(message);
 }
 
 bool JackPeer::WaitFor(size_t count, std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> hold(mutex_);
-    return arrived_.wait_for(hold, timeout, [&] { return received_.size() >= count; });
+    std::unique_lock<std::mutex> hold(state_->mutex);
+    return state_->arrived.wait_for(hold, timeout, [&] { return state_->received.size() >= count; });
 }
 
 std::vector<Bytes> JackPeer::Received() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return received_;
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    return state_->received;
 }
 
 size_t JackPeer::ReceivedCount() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return received_.size();
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    return state_->received.size();
 }
 
 // ---- the plug-in's view ---------------------------------------------------------
