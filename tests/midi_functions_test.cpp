@@ -28,7 +28,11 @@ protected:
         SetReceiveTiming(kPolls, kPause);
     }
     void TearDown() override {
+        // Ports are closed only once the server has told everyone of the
+        // changes before (see SettleJack).
+        SettleJack();
         Delete_MIDIIn();
+        SettleJack();
         Delete_MIDIOut();
         SetReceiveTiming(30, std::chrono::milliseconds(1000));
     }

@@ -107,6 +107,17 @@ private:
     std::string out_port_;
 };
 
+// Returns once the JACK server has told every client about the graph changes
+// made so far. libjack's notification thread walks a client's port list
+// whenever the server recomputes latencies after a change, while removing a
+// port from that list (closing a port of the plug-in) frees its node: a port
+// closed during such a round can crash the process. The server runs those
+// rounds, one per queued graph switch, on the thread that serves requests,
+// and answers a latency recomputation of ours only after every client has
+// handled it; so this asks for such turns until three in a row carried no
+// queued round.
+void SettleJack();
+
 // Port number under which the plug-in's side "in" / "out" lists `name`
 // now, or -1.
 long FindPort(const std::string& type, const std::string& name);
