@@ -1,8 +1,5 @@
 // velkora-synth on a JACK server, seen from ports of this test process that
 // connect to its ports: what it logs, answers, echoes and sends.
-#include <memory>
-#include <thread>
-
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
