@@ -13,4 +13,10 @@ else()
   pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET GLOBAL rtmidi)
   add_library(Velkora::RtMidi ALIAS PkgConfig::RTMIDI)
 endif()
+# libjack (RtMidi's package brings it) on Linux: the plug-in asks whether a
+# JACK server answers; velkora-synth and the MIDI tests' peers talk to JACK
+# themselves.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  pkg_check_modules(VELKORA_JACK REQUIRED IMPORTED_TARGET GLOBAL jack)
+endif()
 find_package(Threads REQUIRED)

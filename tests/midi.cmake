@@ -6,11 +6,13 @@
 
 # Peers shared by the MIDI tests. It uses the MIDI library's plain functions
 # but does not link it, so each test picks the library (or its TSan twin).
+# The peers are JACK clients of their own.
 if(NOT WIN32)
   add_library(velkora_midi_test_support STATIC midi_support.cpp)
   velkora_warnings(velkora_midi_test_support)
   target_include_directories(velkora_midi_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(velkora_midi_test_support PUBLIC velkora_values Velkora::RtMidi FMWrapperHost velkora_test_support)
+  target_link_libraries(velkora_midi_test_support PUBLIC velkora_values PkgConfig::VELKORA_JACK FMWrapperHost
+                        velkora_test_support)
 endif()
 
 # In ThreadSanitizer builds every MIDI test, and the host and synth it starts,
@@ -27,8 +29,7 @@ velkora_add_test(midi_portmanager_test SOURCES midi_portmanager_test.cpp
 velkora_add_test(midi_functions_test SOURCES midi_functions_test.cpp
   LIBS velkora_midi_test_support velkora_midi JACK)
 
-# The stress test counts JACK's missed periods through libjack when it can.
-pkg_check_modules(VELKORA_JACK IMPORTED_TARGET jack)
+# The stress test counts JACK's missed periods through libjack.
 function(velkora_midi_stress_test name shell_library)
   velkora_add_test(${name} SOURCES midi_stress_test.cpp
     LIBS velkora_midi_test_support ${shell_library} velkora_resources JACK LABELS tsan)

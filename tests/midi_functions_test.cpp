@@ -41,13 +41,29 @@ protected:
         SetReceiveTiming(kPolls, kPause);
     }
     void TearDown() override {
+        // Ports are closed only once the server has told everyone of the
+        // changes before (see SettleJack).
+        SettleJack();
         Delete_MIDIIn();
+        SettleJack();
         Delete_MIDIOut();
         SetReceiveTiming(30, std::chrono::milliseconds(1000));
     }
 };
 
 std::string Receive(const std::vector<Param>& params) { return CallFunction(Velkora_MIDIReceive, params); }
+
+// Sends `text` to output port `port` until `peer` has one message more, again
+// after each second without: JACK drops the events of a period a client
+// misses, and those written before a new connection is live.
+bool SendUntilHeard(JackPeer& peer, long port, const std::string& text) {
+    const size_t before = peer.ReceivedCount();
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        EXPECT_EQ(CallFunction(Velkora_MIDISend, {port, text}), "0") << text;
+        if (peer.WaitFor(before + 1, std::chrono::milliseconds(1000))) return true;
+    }
+    return false;
+}
 
 // Sends `messages` from peer once a receive has started to wait, 30 ms apart
 // (so each meets a poll of its own), then repeats the last one every 200 ms
@@ -118,14 +134,8 @@ TEST_F(MidiFunctions, SendDeliversTheMessageWhole) {
         {"SysEx of 8,000 bytes", ValueList(SysEx(8000)), SysEx(8000)},
     };
     for (const auto& row : rows) {
-        // Again after a second without it: JACK loses the events of a missed period.
         const size_t before = peer.ReceivedCount();
-        bool arrived = false;
-        for (int attempt = 0; attempt < 10 && !arrived; ++attempt) {
-            EXPECT_EQ(CallFunction(Velkora_MIDISend, {n, row.text}), "0") << row.name;
-            arrived = peer.WaitFor(before + 1, std::chrono::milliseconds(1000));
-        }
-        ASSERT_TRUE(arrived) << row.name;
+        ASSERT_TRUE(SendUntilHeard(peer, n, row.text)) << row.name;
         EXPECT_EQ(peer.Received()[before], row.expected) << row.name;
     }
 }
@@ -153,8 +163,7 @@ TEST_F(MidiFunctions, SendWithoutAnOutputObjectGivesMinusOne) {
 TEST_F(MidiFunctions, ASecondSendToTheSamePortDoesNotReopenIt) {
     std::unique_ptr<JackPeer> peer(new JackPeer);
     const long n = FindPort("out", peer->in_port());
-    ASSERT_EQ(CallFunction(Velkora_MIDISend, {n, "144,60,100"}), "0");
-    ASSERT_TRUE(peer->WaitFor(1));
+    ASSERT_TRUE(SendUntilHeard(*peer, n, "144,60,100"));
     peer.reset();
     ASSERT_GE(n, CountPorts("out"));  // an attempt to open n would fail now
     EXPECT_EQ(CallFunction(Velkora_MIDISend, {n, "128,60,0"}), "0");
@@ -205,7 +214,11 @@ TEST_F(MidiFunctions, RequestBringsTheSynthDump) {
     const long in = FindPort("in", synth.out_port());
     ASSERT_TRUE(Set_InPort(in));  // our input port joins the output list; number after it
     const long out = FindPort("out", synth.in_port());
-    EXPECT_EQ(Receive({in, out, "240,67,32,0,247"}), SynthDump());
+    // Asked again when no answer came: the request goes out on a connection
+    // just made, and JACK drops what is written before it is live.
+    std::string answer;
+    for (int attempt = 0; attempt < 3 && answer.empty(); ++attempt) answer = Receive({in, out, "240,67,32,0,247"});
+    EXPECT_EQ(answer, SynthDump());
     EXPECT_EQ(synth.NextLine(), "240,67,32,0,247");
 }
 
@@ -275,8 +288,7 @@ TEST_F(MidiFunctions, RequestsShorterThanTwoBytesAreNotSentButTheWaitHappens) {
         EXPECT_EQ(outport_flag, 1) << "'" << request << "'";
     }
     // A marker sent afterwards is the first thing the peer ever got.
-    ASSERT_EQ(CallFunction(Velkora_MIDISend, {out, "144,1,1"}), "0");
-    ASSERT_TRUE(peer.WaitFor(1));
+    ASSERT_TRUE(SendUntilHeard(peer, out, "144,1,1"));
     EXPECT_EQ(peer.Received().front(), (Bytes{144, 1, 1}));
 }
 
@@ -332,12 +344,24 @@ TEST_F(MidiFunctions, ReceivesStartedTogetherEachGetTheirOwnPort) {
         }
     });
     // Receives 0 and 2 listen to a, 1 and 3 to b: a switch under one gives it b's note or nothing.
+    // JACK makes a port's connections live at a period's start, so a port just
+    // switched can still bring the old peer's note of that one period (about
+    // 5 ms here); a round that met it is run again. Without one receive at a
+    // time, most rounds go wrong.
     std::vector<std::string> got(4);
-    std::vector<std::thread> receivers;
-    for (size_t i = 0; i < got.size(); ++i) {
-        receivers.emplace_back([&, i] { got[i] = Receive({i % 2 ? port_b : port_a}); });
+    const auto round_right = [&] {
+        std::vector<std::thread> receivers;
+        for (size_t i = 0; i < got.size(); ++i) {
+            receivers.emplace_back([&, i] { got[i] = Receive({i % 2 ? port_b : port_a}); });
+        }
+        for (std::thread& t : receivers) t.join();
+        for (size_t i = 0; i < got.size(); ++i) {
+            if (got[i] != (i % 2 ? "144,2,100" : "144,1,100")) return false;
+        }
+        return true;
+    };
+    for (int round = 0; round < 3 && !round_right(); ++round) {
     }
-    for (std::thread& t : receivers) t.join();
     over.store(true);
     players.join();
     for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], i % 2 ? "144,2,100" : "144,1,100") << "receive " << i;

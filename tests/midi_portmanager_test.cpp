@@ -73,7 +73,11 @@ protected:
         Init_MIDIOut();
     }
     void TearDown() override {
+        // Ports are closed only once the server has told everyone of the
+        // changes before (see SettleJack).
+        SettleJack();
         Delete_MIDIIn();
+        SettleJack();
         Delete_MIDIOut();
     }
 };

@@ -1,13 +1,15 @@
 #include "midi_support.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <jack/midiport.h>
+
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "midi/MidiIO.h"
 #include "TestSupport.h"
@@ -44,120 +46,196 @@ std::string SynthDump() {
 SynthProcess::SynthProcess(const std::vector<std::string>& extra_args) {
     std::vector<std::string> argv = {VELKORA_SYNTH_PATH, "--client", UniqueClientName("vsynth")};
     argv.insert(argv.end(), extra_args.begin(), extra_args.end());
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("fork");
-    if (pid_ == 0) {
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    out_fd_ = out[0];
-    err_fd_ = err[0];
-
+    child_.reset(new ChildProcess(argv));
     // "velkora-synth: ready (in: A, out: B)"
     const std::string in_tag = "ready (in: ", out_tag = ", out: ";
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (std::chrono::steady_clock::now() < deadline) {
-        const size_t at = err_.find(in_tag);
-        const size_t end = err_.find(")\n", at == std::string::npos ? 0 : at);
+        const std::string& err = child_->err;
+        const size_t at = err.find(in_tag);
+        const size_t end = err.find(")\n", at == std::string::npos ? 0 : at);
         if (at != std::string::npos && end != std::string::npos) {
-            const size_t mid = err_.find(out_tag, at);
-            in_port_ = err_.substr(at + in_tag.size(), mid - at - in_tag.size());
-            out_port_ = err_.substr(mid + out_tag.size(), end - mid - out_tag.size());
+            const size_t mid = err.find(out_tag, at);
+            in_port_ = err.substr(at + in_tag.size(), mid - at - in_tag.size());
+            out_port_ = err.substr(mid + out_tag.size(), end - mid - out_tag.size());
             return;
         }
-        int status = 0;
-        if (!ReadSome(err_fd_, err_, std::chrono::milliseconds(100)) && waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (!child_->Exchange(100)) {  // it has died
+            child_->Wait();
             return;
         }
     }
 }
 
-SynthProcess::~SynthProcess() {
-    Stop();
-    if (out_fd_ >= 0) close(out_fd_);
-    if (err_fd_ >= 0) close(err_fd_);
-}
+SynthProcess::~SynthProcess() { Stop(); }
 
-bool SynthProcess::ReadSome(int fd, std::string& into, std::chrono::milliseconds timeout) {
-    pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return false;
-    char buf[65536];
-    const ssize_t got = read(fd, buf, sizeof buf);
-    if (got <= 0) return false;
-    into.append(buf, static_cast<size_t>(got));
-    return true;
-}
-
-std::string SynthProcess::NextLine(std::chrono::milliseconds timeout) {
+std::string SynthProcess::NextLine(std::chrono::milliseconds timeout, const std::string& repeat) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    size_t nl;
-    while ((nl = out_.find('\n')) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !ReadSome(out_fd_, out_, left)) return "";
+    std::string& out = child_->out;
+    for (;;) {
+        size_t nl;
+        while ((nl = out.find('\n')) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !child_->Exchange(static_cast<int>(left.count()))) return "";
+        }
+        std::string line = out.substr(0, nl);
+        out.erase(0, nl + 1);
+        if (line != repeat) return line;
     }
-    std::string line = out_.substr(0, nl);
-    out_.erase(0, nl + 1);
-    return line;
+}
+
+std::string SynthProcess::Deliver(const std::function<void()>& send, const std::string& repeat) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        send();
+        const std::string line = NextLine(std::chrono::seconds(2), repeat);
+        if (!line.empty()) return line;
+    }
+    return "";
 }
 
 int SynthProcess::Stop(int signal) {
-    if (pid_ <= 0) return status_;
-    kill(pid_, signal);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return status_;
+    const bool was_running = child_->pid() > 0;
+    const int status = child_->Stop(signal);
+    if (was_running) SettleJack();  // it closed its clients
+    return status;
+}
+
+// ---- settling the JACK graph ----------------------------------------------------
+
+namespace {
+
+// A client of the test process that counts the latency calls the server makes
+// on it; a process callback puts it in the graph, so it gets them.
+struct Watcher {
+    jack_client_t* client = nullptr;
+    std::atomic<long> latency_calls{0};
+
+    Watcher() {
+        client = jack_client_open(UniqueClientName("settle").c_str(), JackNoStartServer, nullptr);
+        if (client == nullptr) return;
+        jack_set_process_callback(client, [](jack_nframes_t, void*) { return 0; }, nullptr);
+        jack_set_latency_callback(client, &Watcher::OnLatency, this);
+        jack_activate(client);
+    }
+    ~Watcher() {
+        if (client != nullptr) jack_client_close(client);
+    }
+    static void OnLatency(jack_latency_callback_mode_t, void* self) {
+        static_cast<Watcher*>(self)->latency_calls.fetch_add(1);
+    }
+};
+
+}  // namespace
+
+void SettleJack() {
+    static Watcher watcher;
+    if (watcher.client == nullptr) return;
+    // Each request here makes one latency round of its own: two calls on us.
+    // A turn of the server that also ran a queued round shows as more.
+    int quiet_turns = 0;
+    for (int turn = 0; turn < 100 && quiet_turns < 3; ++turn) {
+        const long before = watcher.latency_calls.load();
+        if (jack_recompute_total_latencies(watcher.client) != 0) return;
+        quiet_turns = watcher.latency_calls.load() - before <= 2 ? quiet_turns + 1 : 0;
+    }
 }
 
 // ---- JackPeer -----------------------------------------------------------------
 
-JackPeer::JackPeer(const std::string& stem) {
-    const std::string client = UniqueClientName(stem);
-    in_.reset(new RtMidiIn(RtMidi::UNIX_JACK, client, 4096));
-    in_->ignoreTypes(false, false, false);
-    in_->setCallback(&JackPeer::OnMessage, this);
-    in_->openVirtualPort("in");
-    out_.reset(new RtMidiOut(RtMidi::UNIX_JACK, client + "-out"));
-    out_->openVirtualPort("out");
+// What the process callback touches. Closing a client cancels its process
+// thread wherever it is (libjack cancels asynchronously), which would abort
+// the process inside a lock or a noexcept call; so the callback is told to
+// stop, and confirms, before the client closes.
+struct JackPeer::State {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<Bytes> received;
+    std::deque<Bytes> outbox;
+    jack_port_t* in = nullptr;
+    jack_port_t* out = nullptr;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> stopped{false};
+};
+
+JackPeer::JackPeer(const std::string& stem) : state_(new State) {
+    client_ = jack_client_open(UniqueClientName(stem).c_str(), JackNoStartServer, nullptr);
+    if (client_ == nullptr) throw std::runtime_error("no JACK server to open a client on");
+    // Ports before activation: an active client's notification thread walks
+    // the port list that registering changes.
+    state_->in = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    state_->out = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (state_->in == nullptr || state_->out == nullptr || jack_set_process_callback(client_, &Process, state_.get()) != 0 ||
+        jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        throw std::runtime_error("cannot set up a JACK client");
+    }
+    const std::string client = jack_get_client_name(client_);
     in_port_ = client + ":in";
-    out_port_ = client + "-out:out";
+    out_port_ = client + ":out";
 }
 
-void JackPeer::OnMessage(double, std::vector<unsigned char>* message, void* self) {
-    JackPeer* peer = static_cast<JackPeer*>(self);
-    {
-        std::lock_guard<std::mutex> hold(peer->mutex_);
-        peer->received_.push_back(*message);
+JackPeer::~JackPeer() {
+    state_->stop.store(true);
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;  // a server that stalls runs no callback
+    while (!state_->stopped.load() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    peer->arrived_.notify_all();
+    // Joins the process thread; the server drops the ports with the client.
+    jack_client_close(client_);
+    SettleJack();
+}
+
+int JackPeer::Process(jack_nframes_t frames, void* state) {
+    State& s = *static_cast<State*>(state);
+    if (s.stop.load()) {
+        s.stopped.store(true);
+        return 0;
+    }
+    size_t arrived = 0;
+    {
+        std::lock_guard<std::mutex> hold(s.mutex);
+        void* in = jack_port_get_buffer(s.in, frames);
+        const jack_nframes_t count = jack_midi_get_event_count(in);
+        for (jack_nframes_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, in, i) != 0 || event.size == 0) continue;
+            s.received.emplace_back(event.buffer, event.buffer + event.size);
+            ++arrived;
+        }
+        void* out = jack_port_get_buffer(s.out, frames);
+        jack_midi_clear_buffer(out);
+        // What does not fit this period goes in the next.
+        while (!s.outbox.empty() && jack_midi_event_write(out, 0, s.outbox.front().data(), s.outbox.front().size()) == 0) {
+            s.outbox.pop_front();
+        }
+    }
+    if (arrived > 0) s.arrived.notify_all();
+    return 0;
+}
+
+bool JackPeer::Connect(const std::string& source, const std::string& destination) {
+    return jack_connect(client_, source.c_str(), destination.c_str()) == 0;
+}
+
+void JackPeer::Send(const Bytes& message) {
+    if (message.empty()) return;
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    state_->outbox.push_back(message);
 }
 
 bool JackPeer::WaitFor(size_t count, std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> hold(mutex_);
-    return arrived_.wait_for(hold, timeout, [&] { return received_.size() >= count; });
+    std::unique_lock<std::mutex> hold(state_->mutex);
+    return state_->arrived.wait_for(hold, timeout, [&] { return state_->received.size() >= count; });
 }
 
 std::vector<Bytes> JackPeer::Received() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return received_;
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    return state_->received;
 }
 
 size_t JackPeer::ReceivedCount() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return received_.size();
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    return state_->received.size();
 }
 
 // ---- the plug-in's view ---------------------------------------------------------

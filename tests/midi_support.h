@@ -8,15 +8,16 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include <jack/jack.h>
+
 #include "FMXHost.h"
 #include "HostValues.h"
-#include "RtMidi.h"
+#include "TestSupport.h"
 
 typedef std::vector<unsigned char> Bytes;
 
@@ -46,52 +47,71 @@ public:
     bool ready() const { return !in_port_.empty(); }
     const std::string& in_port() const { return in_port_; }    // where the synth listens
     const std::string& out_port() const { return out_port_; }  // where the synth sends
-    const std::string& error_output() const { return err_; }
+    const std::string& error_output() const { return child_->err; }
 
     // The next line the synth logged, or "" when none came within `timeout`.
-    std::string NextLine(std::chrono::milliseconds timeout = kPatience);
+    // Lines equal to `repeat` (a resent message that arrived twice) are skipped.
+    std::string NextLine(std::chrono::milliseconds timeout = kPatience, const std::string& repeat = "");
+    // Calls `send` until the synth logs a line other than `repeat`, again after
+    // each two seconds without one: JACK drops the events of a period a client
+    // misses, and those written before a new connection is live. Gives the
+    // line, or "" when five tries brought none.
+    std::string Deliver(const std::function<void()>& send, const std::string& repeat = "");
     // Sends `signal` (unless it has ended already), then gives its exit
     // status (128 + signal when a signal ended it).
     int Stop(int signal = SIGTERM);
 
 private:
-    bool ReadSome(int fd, std::string& into, std::chrono::milliseconds timeout);
-
-    pid_t pid_ = -1;
-    int status_ = -1;
-    int out_fd_ = -1;
-    int err_fd_ = -1;
-    std::string out_;
-    std::string err_;
+    std::unique_ptr<ChildProcess> child_;
     std::string in_port_;
     std::string out_port_;
 };
 
-// Two JACK ports inside the test process: "NAME:in" collects what arrives,
-// "NAME-out:out" sends.
+// A JACK client of the test process with two ports: "NAME:in" collects what
+// arrives, "NAME:out" sends. Written against libjack, not RtMidi: RtMidi's JACK
+// objects cannot be torn down safely (an output object frees its ring buffer
+// before it stops its client's process thread, and unregistering a port races
+// libjack's notification thread, which walks the client's port list), so a
+// peer never unregisters a port: closing its client drops both.
 class JackPeer {
 public:
     explicit JackPeer(const std::string& stem = "peer");
+    ~JackPeer();
+    JackPeer(const JackPeer&) = delete;
+    JackPeer& operator=(const JackPeer&) = delete;
+
     const std::string& in_port() const { return in_port_; }
     const std::string& out_port() const { return out_port_; }
+    // Joins two ports of the server, e.g. out_port() to a device's input.
+    bool Connect(const std::string& source, const std::string& destination);
 
-    void Send(const Bytes& message) { out_->sendMessage(&message); }
+    // Goes out in the next period; JACK drops it if no connection is live then.
+    void Send(const Bytes& message);
     // Waits until at least `count` messages have arrived; false on timeout.
     bool WaitFor(size_t count, std::chrono::milliseconds timeout = kPatience);
     std::vector<Bytes> Received();
     size_t ReceivedCount();
 
 private:
-    static void OnMessage(double, std::vector<unsigned char>* message, void* self);
+    struct State;
+    static int Process(jack_nframes_t frames, void* state);
 
+    jack_client_t* client_ = nullptr;
+    std::unique_ptr<State> state_;
     std::string in_port_;
     std::string out_port_;
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::vector<Bytes> received_;
-    std::unique_ptr<RtMidiIn> in_;
-    std::unique_ptr<RtMidiOut> out_;
 };
+
+// Returns once the JACK server has told every client about the graph changes
+// made so far. libjack's notification thread walks a client's port list
+// whenever the server recomputes latencies after a change, while removing a
+// port from that list (closing a port of the plug-in) frees its node: a port
+// closed during such a round can crash the process. The server runs those
+// rounds, one per queued graph switch, on the thread that serves requests,
+// and answers a latency recomputation of ours only after every client has
+// handled it; so this asks for such turns until three in a row carried no
+// queued round.
+void SettleJack();
 
 // Port number under which the plug-in's side "in" / "out" lists `name`
 // now, or -1.

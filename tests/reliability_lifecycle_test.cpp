@@ -73,6 +73,7 @@ protected:
         EXPECT_EQ(CallOk("Velkora_NumToHex", {"255,10,0"}), "FF,0A,00") << "round " << round;
         EXPECT_NE(CallOk("Velkora_PortName", {"out", double(out)}), "") << "round " << round;
 
+        SettleJack();  // the receive's new connection first reaches every client
         reliability::SendShutdown();
         EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0) << "round " << round;
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u) << "round " << round;

@@ -1,13 +1,26 @@
 #!/usr/bin/env bash
 # jack-rig.sh start|stop|run NAME [COMMAND...]
+# jack-rig.sh apart COMMAND...
 # A private JACK server with the dummy driver (no sound hardware needed), for
 # the MIDI tests and the demo. `start` returns once the server answers;
 # `stop` ends it whatever state it is in; `run` starts, runs COMMAND with
 # JACK_DEFAULT_SERVER set, and stops afterwards.
+# `apart` runs COMMAND with a /dev/shm of its own (as root): libjack names a
+# client's socket /dev/shm/jack_<client>_<uid>_0 whatever its server, so two
+# clients of one name on two servers (the plug-in's fixed client names in two
+# test runs at once) take each other's socket and fail to open, or worse.
 set -u
-action=${1:?usage: jack-rig.sh start|stop|run NAME [COMMAND...]}
-name=${2:?server name}
-shift 2
+action=${1:?usage: jack-rig.sh start|stop|run NAME [COMMAND...] | apart COMMAND...}
+shift
+if [ "$action" = apart ]; then
+  if [ "$(id -u)" -eq 0 ] && unshare --mount --propagation private true 2>/dev/null; then
+    exec unshare --mount --propagation private sh -c 'mount -t tmpfs -o mode=1777 tmpfs /dev/shm && exec "$@"' sh "$@"
+  fi
+  echo "jack-rig: no /dev/shm of its own for this run (needs root); other JACK runs may disturb it" >&2
+  exec "$@"
+fi
+name=${1:?server name}
+shift
 state=${TMPDIR:-/tmp}/velkora-jack-$name
 pidfile=$state.pid
 

@@ -2,9 +2,12 @@
 // without hardware and as the peer of the MIDI tests. It logs what it
 // receives, answers a SysEx dump request and can echo or send periodically.
 //
-// Ports: RtMidi opens one JACK client per direction, and JACK gives a second
-// client of the same name a suffix, so the input lives on client NAME and the
-// output on client NAME-out (defaults velkora-synth:in, velkora-synth-out:out).
+// Ports: one JACK client per direction, as RtMidi makes them: the input
+// lives on client NAME and the output on client NAME-out (defaults
+// velkora-synth:in, velkora-synth-out:out). It talks to libjack itself, not
+// through RtMidi, whose JACK objects cannot be torn down safely: an output
+// object frees its ring buffer before its process thread stops, and closing
+// a port races libjack's notification thread, which walks the client's ports.
 //
 // The dump it answers with is a single-voice dump in the Yamaha DX7 format,
 // 163 bytes, always the same:
@@ -16,6 +19,9 @@
 //   sum of the 155 parameter bytes, low 7 bits: (128 - sum % 128) % 128.
 // It answers the dump request F0 43 20 00 F7 (240,67,32,0,247) only.
 
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -23,14 +29,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <iostream>
-#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "RtMidi.h"
 
 namespace {
 
@@ -189,36 +194,114 @@ bool WriteDump(const std::string& path) {
     return static_cast<bool>(file);
 }
 
-// The synthesizer proper: two virtual JACK ports and a polling loop on the
-// main thread, so the JACK process thread only queues.
+// One JACK client with one MIDI port. The main thread and the process
+// callback share a queue under a lock. Closing a client cancels its process
+// thread wherever it is (libjack cancels asynchronously), which would abort
+// the program inside a lock or a noexcept call; so the callback is told to
+// stop, and confirms, before the client closes. No port is ever unregistered:
+// closing the client drops it.
+class JackPort {
+public:
+    // `error` is set when it returns false.
+    bool Open(const std::string& client, const std::string& port, bool input, std::string& error) {
+        client_ = jack_client_open(client.c_str(), JackNoStartServer, nullptr);
+        if (client_ == nullptr) {
+            error = "cannot open the JACK ports (is a JACK server running?)";
+            return false;
+        }
+        // JACK renames a second client of one name; a second synth would
+        // announce ports that are not its own.
+        if (client != jack_get_client_name(client_)) {
+            error = "a port " + client + ":" + port + " exists already; use --client";
+            return false;
+        }
+        input_ = input;
+        port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE, input ? JackPortIsInput : JackPortIsOutput, 0);
+        if (port_ == nullptr || jack_set_process_callback(client_, &Process, this) != 0 || jack_activate(client_) != 0) {
+            error = "cannot open the JACK port " + client + ":" + port;
+            return false;
+        }
+        return true;
+    }
+
+    ~JackPort() {
+        if (client_ == nullptr) return;
+        stop_.store(true);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!stopped_.load() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        jack_client_close(client_);  // joins the process thread
+    }
+
+    // Input: the oldest message not taken yet.
+    bool Take(Bytes& message) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (queue_.empty()) return false;
+        message = std::move(queue_.front());
+        queue_.pop_front();
+        return true;
+    }
+
+    // Output: goes out in the next period.
+    void Put(const Bytes& message) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        queue_.push_back(message);
+    }
+
+private:
+    static int Process(jack_nframes_t frames, void* self) {
+        JackPort& p = *static_cast<JackPort*>(self);
+        if (p.stop_.load()) {
+            p.stopped_.store(true);
+            return 0;
+        }
+        void* buffer = jack_port_get_buffer(p.port_, frames);
+        std::lock_guard<std::mutex> hold(p.mutex_);
+        if (p.input_) {
+            for (jack_nframes_t i = 0, n = jack_midi_get_event_count(buffer); i < n; ++i) {
+                jack_midi_event_t event;
+                if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0 && p.queue_.size() < kQueueLimit) {
+                    p.queue_.emplace_back(event.buffer, event.buffer + event.size);
+                }
+            }
+        } else {
+            jack_midi_clear_buffer(buffer);
+            // What does not fit this period goes in the next.
+            while (!p.queue_.empty() &&
+                   jack_midi_event_write(buffer, 0, p.queue_.front().data(), p.queue_.front().size()) == 0) {
+                p.queue_.pop_front();
+            }
+        }
+        return 0;
+    }
+
+    static const size_t kQueueLimit = 4096;
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    bool input_ = true;
+    std::mutex mutex_;
+    std::deque<Bytes> queue_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> stopped_{false};
+};
+
+// The synthesizer proper: two JACK ports and a polling loop on the main
+// thread, so the JACK process threads only queue.
 class Synth {
 public:
     explicit Synth(const Options& options) : options_(options), dump_(VoiceDump()) {}
 
     // Opens both ports; false (with a message on stderr) when that fails.
     bool Open() {
-        const std::string in_name = options_.client + ":" + options_.in;
-        try {
-            in_.reset(new RtMidiIn(RtMidi::UNIX_JACK, options_.client, 1024));
-            out_.reset(new RtMidiOut(RtMidi::UNIX_JACK, options_.client + "-out"));
-            // A second synth under the same name would be renamed by JACK
-            // and announce names that are not its own.
-            for (unsigned int i = 0, n = out_->getPortCount(); i < n; ++i) {
-                if (out_->getPortName(i) == in_name) {
-                    std::cerr << "velkora-synth: a port " << in_name << " exists already; use --client\n";
-                    return false;
-                }
-            }
-            in_->ignoreTypes(false, false, false);  // log everything, clock and sensing included
-            in_->openVirtualPort(options_.in);
-            out_->openVirtualPort(options_.out);
-        } catch (const RtMidiError& e) {
-            std::cerr << "velkora-synth: cannot open the JACK ports (is a JACK server running?): " << e.getMessage()
-                      << "\n";
+        std::string error;
+        if (!in_.Open(options_.client, options_.in, true, error) ||
+            !out_.Open(options_.client + "-out", options_.out, false, error)) {
+            std::cerr << "velkora-synth: " << error << "\n";
             return false;
         }
-        std::cerr << "velkora-synth: ready (in: " << in_name << ", out: " << options_.client << "-out:" << options_.out
-                  << ")" << std::endl;
+        std::cerr << "velkora-synth: ready (in: " << options_.client << ":" << options_.in << ", out: " << options_.client
+                  << "-out:" << options_.out << ")" << std::endl;
         return true;
     }
 
@@ -228,14 +311,10 @@ public:
         Clock::time_point next_send = Clock::now() + every;
         Bytes message;
         while (!stop_requested.load()) {
-            bool busy = false;
-            in_->getMessage(&message);
-            if (!message.empty()) {
-                busy = true;
-                Handle(message);
-            }
+            const bool busy = in_.Take(message);
+            if (busy) Handle(message);
             if (!options_.send.empty() && Clock::now() >= next_send) {
-                Send(options_.send);
+                out_.Put(options_.send);
                 next_send += every;
                 if (next_send < Clock::now()) next_send = Clock::now() + every;
             }
@@ -248,22 +327,14 @@ private:
         const std::string line = ToValueList(message) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fflush(stdout);
-        if (message == kDumpRequest) Send(dump_);
-        if (options_.echo) Send(message);
-    }
-
-    void Send(const Bytes& message) {
-        try {
-            out_->sendMessage(&message);
-        } catch (const RtMidiError& e) {
-            std::cerr << "velkora-synth: send failed: " << e.getMessage() << "\n";
-        }
+        if (message == kDumpRequest) out_.Put(dump_);
+        if (options_.echo) out_.Put(message);
     }
 
     Options options_;
     Bytes dump_;
-    std::unique_ptr<RtMidiIn> in_;
-    std::unique_ptr<RtMidiOut> out_;
+    JackPort in_;
+    JackPort out_;
 };
 
 }  // namespace

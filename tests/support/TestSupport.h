@@ -35,8 +35,9 @@ public:
     // output stream is open any more.
     bool Exchange(int timeout_ms);
     bool OutputOpen() const { return out_fd_ >= 0 || err_fd_ >= 0; }
-    // Sends `signal` unless it has ended, then waits for it; its exit status
-    // (128 + signal number when a signal ended it). Later calls give the same.
+    // Sends `signal` unless it has ended, stops reading its output, then waits
+    // for it; its exit status (128 + signal number when a signal ended it).
+    // Later calls give the same.
     int Stop(int signal);
     // Ends its input and stops reading its output, then waits for it to end;
     // its exit status.

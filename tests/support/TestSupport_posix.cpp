@@ -107,7 +107,7 @@ int ChildProcess::Reap(int options) {
 int ChildProcess::Stop(int signal) {
     if (pid_ <= 0) return status_;
     kill(static_cast<pid_t>(pid_), signal);
-    return Reap(0);
+    return Wait();  // its output is no longer read: a child blocked writing it must not stall its exit
 }
 
 int ChildProcess::Wait() {
