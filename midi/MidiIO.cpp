@@ -22,10 +22,17 @@ std::atomic<int> polls_made{0};
 
 void finish(int) { done.store(true); }
 
+// RtMidi's JACK output hands each message to its process thread through a
+// 16 KiB ring buffer, with a 4-byte length before it, and silently drops a
+// message that cannot fit. A longer one is refused here, so the caller learns
+// it was not sent.
+const size_t kLargestJackMessage = 16379;
+
 // Sends on the open output port. Caller holds midiout_lock and has seen
 // outport_flag == 1.
 bool SendOnOpenPort(const ByteArray& message) {
     if (message.empty()) return false;  // the library would raise std::out_of_range
+    if (message.size() > kLargestJackMessage && midiout->getCurrentApi() == RtMidi::UNIX_JACK) return false;
     return MidiCallSucceeded(MidiCall([&] { midiout->sendMessage(&message); }));
 }
 

@@ -132,12 +132,18 @@ TEST_F(MidiFunctions, SendDeliversTheMessageWhole) {
         {"blanks around values", " 176, 7 ,100", {176, 7, 100}},
         {"SysEx of 2,000 bytes", ValueList(SysEx(2000)), SysEx(2000)},
         {"SysEx of 8,000 bytes", ValueList(SysEx(8000)), SysEx(8000)},
+        {"SysEx of 16,379 bytes, the most JACK's send takes", ValueList(SysEx(16379)), SysEx(16379)},
     };
     for (const auto& row : rows) {
         const size_t before = peer.ReceivedCount();
         ASSERT_TRUE(SendUntilHeard(peer, n, row.text)) << row.name;
         EXPECT_EQ(peer.Received()[before], row.expected) << row.name;
     }
+    // One byte more would be dropped on the way without a word: it is refused.
+    const size_t before = peer.ReceivedCount();
+    EXPECT_EQ(CallFunction(Velkora_MIDISend, {n, ValueList(SysEx(16380))}), "-1");
+    ASSERT_TRUE(SendUntilHeard(peer, n, "144,1,1"));
+    EXPECT_EQ(peer.Received()[before], (Bytes{144, 1, 1}));
 }
 
 TEST_F(MidiFunctions, SendToAMissingPortSendsNothingAndOpensNothing) {
