@@ -23,6 +23,12 @@ namespace {
 // pays for a probe.
 bool in_reached = false;
 bool out_reached = false;
+// Whether each side is among those the watch of its system counts, and how
+// many systems had been lost when it reached its own (see WatchMidiSystem).
+bool in_watching = false;
+bool out_watching = false;
+unsigned in_lost_seen = 0;
+unsigned out_lost_seen = 0;
 
 const char* const kInClientName = "Velkora";
 const char* const kOutClientName = "RtMidi Output Client";
@@ -56,21 +62,6 @@ std::unique_ptr<RtMidiIn> CreateIn() {
 }
 
 std::unique_ptr<RtMidiOut> CreateOut() { return CreateObject<RtMidiOut>(std::string(kOutClientName)); }
-
-// True once the MIDI system of `object` answers. An object made before that
-// has not connected, and connecting it now would leak what it allocated then
-// (RtMidi's JACK output makes a ring buffer on each try and frees only the
-// last): it is replaced by one made now, which connects as it is made. No
-// port can be open on it, so nothing is lost.
-template <typename Object, typename Create>
-bool Reach(std::unique_ptr<Object>& object, bool& reached, Create create) {
-    if (reached) return true;
-    if (!MidiSystemAnswers(object->getCurrentApi())) return false;
-    std::unique_ptr<Object> fresh = create();
-    if (fresh) object = std::move(fresh);
-    reached = true;
-    return true;
-}
 
 void ClosePort(RtMidi& object, int32_t& port_flag) {
     // A close the driver refuses leaves the connection in place; OpenPort
@@ -115,14 +106,16 @@ struct Side {
     int32_t& port_flag;
     long& port_number;
     bool& reached;
+    bool& watching;
+    unsigned& lost_seen;
     std::unique_ptr<Object> (*create)();
     const char* port_name;
 };
 
-const Side<RtMidiIn> kIn{midiin,     midiin_lock, in_flag,    inport_flag, inport_number,
-                         in_reached, CreateIn,    kInPortName};
-const Side<RtMidiOut> kOut{midiout,     midiout_lock, out_flag,    outport_flag, outport_number,
-                           out_reached, CreateOut,    kOutPortName};
+const Side<RtMidiIn> kIn{midiin,      midiin_lock,  in_flag,  inport_flag, inport_number,
+                         in_reached,  in_watching,  in_lost_seen, CreateIn, kInPortName};
+const Side<RtMidiOut> kOut{midiout,     midiout_lock,  out_flag,  outport_flag, outport_number,
+                           out_reached, out_watching, out_lost_seen, CreateOut, kOutPortName};
 
 // What a new object needs before it is used.
 void Prepare(RtMidiIn& in) {
@@ -139,6 +132,57 @@ void Prepare(RtMidiIn& in) {
 }
 void Prepare(RtMidiOut&) {}
 
+// The side's object has just connected to its MIDI system.
+template <typename Object>
+void Reached(const Side<Object>& side) {
+    side.reached = true;
+    side.watching = WatchMidiSystem(side.object->getCurrentApi(), side.lost_seen);
+}
+
+template <typename Object>
+void Unreached(const Side<Object>& side) {
+    side.reached = false;
+    if (side.watching) UnwatchMidiSystem();
+    side.watching = false;
+}
+
+// Whether the system the side reached has gone since: its object talks to
+// nobody then.
+template <typename Object>
+bool Lost(const Side<Object>& side) {
+    return side.reached && MidiSystemsLost() != side.lost_seen;
+}
+
+// Ends the side's object. One whose system has gone is let go without being
+// closed (a few KiB, once for each lost server): libjack frees what its client
+// refers to when the next client opens, and closing it then crashes.
+template <typename Object>
+void Drop(const Side<Object>& side) {
+    if (Lost(side)) {
+        static std::vector<Object*>* const let_go = new std::vector<Object*>;
+        let_go->push_back(side.object.release());
+    } else {
+        side.object.reset();
+    }
+}
+
+// A side whose system has gone gets a new object, not yet connected, and
+// counts as not reached, its port as closed: the next use connects it once a
+// system answers again.
+template <typename Object>
+void ForgetIfLost(const Side<Object>& side) {
+    if (!Lost(side)) return;
+    Drop(side);
+    side.object = side.create();
+    if (side.object) {
+        Prepare(*side.object);
+    } else {
+        side.flag = 0;  // no library object can be made at all
+    }
+    side.port_flag = 0;
+    Unreached(side);
+}
+
 template <typename Object>
 void Init(const Side<Object>& side) {
     std::lock_guard<std::recursive_mutex> hold(side.lock);
@@ -149,23 +193,40 @@ void Init(const Side<Object>& side) {
     side.object = std::move(created);
     side.flag = 1;
     side.port_flag = 0;
-    side.reached = MidiSystemAnswers(side.object->getCurrentApi());
+    side.reached = false;
+    if (MidiSystemAnswers(side.object->getCurrentApi())) Reached(side);
 }
 
 template <typename Object>
 void Delete(const Side<Object>& side) {
     std::lock_guard<std::recursive_mutex> hold(side.lock);
     if (side.flag != 1) return;
-    side.object.reset();  // closes the open port and releases the client
+    Drop(side);  // closes the open port and releases the client
     side.flag = 0;
     side.port_flag = 0;
-    side.reached = false;
+    Unreached(side);
 }
 
+// True once the side's MIDI system answers. An object made before that has
+// not connected, and connecting it now would leak what it allocated then
+// (RtMidi's JACK output makes a ring buffer on each try and frees only the
+// last); one that connected to a system since lost talks to nobody. Either is
+// replaced by one made now, which connects as it is made. No port is open on
+// it that a caller could still use.
 template <typename Object>
 bool Reachable(const Side<Object>& side) {
     std::lock_guard<std::recursive_mutex> hold(side.lock);
-    return Reach(side.object, side.reached, side.create);
+    ForgetIfLost(side);
+    if (side.flag != 1) return false;
+    if (side.reached) return true;
+    if (!MidiSystemAnswers(side.object->getCurrentApi())) return false;
+    std::unique_ptr<Object> fresh = side.create();
+    if (fresh) {
+        Prepare(*fresh);
+        side.object = std::move(fresh);
+    }
+    Reached(side);
+    return true;
 }
 
 template <typename Object>
@@ -178,6 +239,7 @@ bool Open(const Side<Object>& side, long n) {
 template <typename Object>
 bool Set(const Side<Object>& side, long n) {
     std::lock_guard<std::recursive_mutex> hold(side.lock);
+    ForgetIfLost(side);
     // The open port is reused without asking the library, even if the device
     // behind it has gone since.
     if (side.port_flag == 1 && side.port_number == n) return true;

@@ -59,6 +59,18 @@ bool MidiOutReachable();
 // backend, left to find out itself, leaks a 16 KiB ring buffer on each try.
 // Every other backend and platform: true, at no cost.
 bool MidiSystemAnswers(RtMidi::Api api);
+// Linux: the JACK server a side reached can go away unnoticed by the library
+// (its sends then report success and, once its buffer is full, spin
+// forever). WatchMidiSystem is called by a side that has just reached its
+// system: it gives the count of servers lost so far, and true when it now
+// watches (JACK: one client of ours, opened for the first side, which libjack
+// tells when its server goes); such a side calls UnwatchMidiSystem once it
+// is deleted or lost. MidiSystemsLost: the count now; a side that reached its
+// system under a lower count talks to a dead server. The watch is taken under
+// a lock of its own, after the side's. Elsewhere: never lost, nothing watched.
+bool WatchMidiSystem(RtMidi::Api api, unsigned& lost_so_far);
+void UnwatchMidiSystem();
+unsigned MidiSystemsLost();
 
 // ---- calling the library ----------------------------------------------------
 // Every call into RtMidi that can fail goes through MidiCall. It returns the

@@ -1,5 +1,15 @@
 // Windows and macOS: the MIDI service is part of the system; the library's
-// backend finds out itself, at no cost, whether a device is there.
+// backend finds out itself, at no cost, whether a device is there, and a
+// device that goes away makes its calls fail instead of hang.
 #include "midi/PortManager.h"
 
 bool MidiSystemAnswers(RtMidi::Api) { return true; }
+
+bool WatchMidiSystem(RtMidi::Api, unsigned& lost_so_far) {
+    lost_so_far = 0;
+    return false;
+}
+
+void UnwatchMidiSystem() {}
+
+unsigned MidiSystemsLost() { return 0; }

@@ -2,6 +2,8 @@
 // plug-in, talking to a running velkora-synth on the test's JACK server.
 
 #include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,8 +53,16 @@ std::string Send(long port, const std::string& message) {
 // session: ports opened by one call stay open for the next.
 class HostSession {
 public:
-    HostSession() : host_({VELKORA_HOST_PATH, "--plugin", VELKORA_PLUGIN_PATH}) {}
-    ~HostSession() { host_.Wait(); }  // end of input: the host shuts the plug-in down and exits
+    explicit HostSession(const std::vector<std::string>& extra_env = {})
+        : host_({VELKORA_HOST_PATH, "--plugin", VELKORA_PLUGIN_PATH}, extra_env) {}
+    // End of input: the host shuts the plug-in down and exits; one stuck for
+    // half a minute is killed.
+    ~HostSession() {
+        host_.Send("", true);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline && host_.Exchange(1000)) {
+        }
+    }
 
     // The line the host printed for `expression`, or "(no answer)".
     std::string Eval(const std::string& expression) {
@@ -173,6 +183,44 @@ TEST(MidiHostSession, ARequestBringsTheSynthsDump) {
     EXPECT_EQ(answer("240,67,32,0,247"), SynthDump());
     EXPECT_EQ(synth.NextLine(), "144,60,101");
     EXPECT_EQ(synth.NextLine(kPatience, "144,60,101"), "240,67,32,0,247");
+}
+
+// A JACK server of its own that goes away while the session's output port is
+// open: sends give -1 (the library alone reports them sent, then spins for
+// ever once its buffer is full), and a server started again is found.
+TEST(MidiHostSession, WhenTheServerGoesSendsGiveMinusOneAndANewServerIsFound) {
+    const std::string server = std::string(std::getenv("JACK_DEFAULT_SERVER")) + "-gone";
+    const std::vector<std::string> env = {"JACK_DEFAULT_SERVER=" + server};
+    const auto rig = [&](const char* action) {
+        return RunProcess({VELKORA_SOURCE_DIR "/tools/jack-rig.sh", action, server}).status;
+    };
+    struct StopAtEnd {
+        std::function<int(const char*)> rig;
+        ~StopAtEnd() { rig("stop"); }
+    } stop_at_end{rig};
+    ASSERT_EQ(rig("start"), 0);
+    HostSession host(env);
+    const std::string big = ValueList(SysEx(16000));
+    {
+        SynthProcess synth({}, env);
+        ASSERT_TRUE(synth.ready()) << synth.error_output();
+        const long out = host.Port("out", synth.in_port());
+        ASSERT_GE(out, 0);
+        ASSERT_EQ(DeliverThroughHost(host, synth, out, "144,60,100"), "144,60,100");
+        ASSERT_EQ(rig("stop"), 0);
+        // The first may go out before the news of the server's end arrives.
+        const std::string first = host.Eval(Send(out, big));
+        EXPECT_TRUE(first == "0" || first == "-1") << first;
+        ASSERT_EQ(host.Eval(Send(out, big)), "-1");
+        EXPECT_EQ(host.Eval(Send(out, big)), "-1");
+        EXPECT_EQ(host.Eval("Velkora_PortCount ( \"out\" )"), "0");
+    }
+    ASSERT_EQ(rig("start"), 0);
+    SynthProcess synth({}, env);
+    ASSERT_TRUE(synth.ready()) << synth.error_output();
+    const long out = host.Port("out", synth.in_port());
+    ASSERT_GE(out, 0);
+    EXPECT_EQ(DeliverThroughHost(host, synth, out, "144,1,1"), "144,1,1");
 }
 
 TEST(MidiHostSending, WithOnlyAnInPortTheNextMessageOfTheDeviceComesBack) {

@@ -43,10 +43,10 @@ std::string SynthDump() {
 
 // ---- SynthProcess -------------------------------------------------------------
 
-SynthProcess::SynthProcess(const std::vector<std::string>& extra_args) {
+SynthProcess::SynthProcess(const std::vector<std::string>& extra_args, const std::vector<std::string>& extra_env) {
     std::vector<std::string> argv = {VELKORA_SYNTH_PATH, "--client", UniqueClientName("vsynth")};
     argv.insert(argv.end(), extra_args.begin(), extra_args.end());
-    child_.reset(new ChildProcess(argv));
+    child_.reset(new ChildProcess(argv, extra_env));
     // "velkora-synth: ready (in: A, out: B)"
     const std::string in_tag = "ready (in: ", out_tag = ", out: ";
     const auto deadline = std::chrono::steady_clock::now() + kPatience;

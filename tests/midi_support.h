@@ -39,7 +39,8 @@ std::string SynthDump();
 // constructor returns once the synth said it is ready (or has died).
 class SynthProcess {
 public:
-    explicit SynthProcess(const std::vector<std::string>& extra_args = {});
+    explicit SynthProcess(const std::vector<std::string>& extra_args = {},
+                          const std::vector<std::string>& extra_env = {});
     ~SynthProcess();
     SynthProcess(const SynthProcess&) = delete;
     SynthProcess& operator=(const SynthProcess&) = delete;
