@@ -222,7 +222,7 @@ void BM_midi_send_baseline(benchmark::State& state) {
     Run(state, [&] { rig.raw->sendMessage(&message); });
 }
 
-// The host's part of one Velkora_MIDISend: the nine SDK calls that read its
+// The host's part of one Velkora_MIDISend: the eight SDK calls that read its
 // two parameters and store its number result, with no MIDI at all.
 void BM_midi_send_host(benchmark::State& state) {
     Vect parms;

@@ -12,8 +12,16 @@
 fmx::errcode Velkora_MIDISend(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
     const long port = ParameterAsLong(parms, 0);
     std::string text = ParameterAsString(parms, 1);
-    const ByteArray message = ValuesToByteArray(text, ",", "dec");
-    SetResultNumber(result, SendToPort(port, message));
+    // Channel messages and short SysEx are read on the stack: a send is the
+    // call that scripts make most often, and in bursts.
+    unsigned char small[64];
+    const size_t size = DecimalListToBytes(text, small, sizeof small);
+    if (size <= sizeof small) {
+        SetResultNumber(result, SendToPort(port, small, size));
+    } else {
+        const ByteArray message = ValuesToByteArray(text, ",", "dec");
+        SetResultNumber(result, SendToPort(port, message.data(), message.size()));
+    }
     return 0;
 }
 

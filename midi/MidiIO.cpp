@@ -30,10 +30,10 @@ const size_t kLargestJackMessage = 16379;
 
 // Sends on the open output port. Caller holds midiout_lock and has seen
 // outport_flag == 1.
-bool SendOnOpenPort(const ByteArray& message) {
-    if (message.empty()) return false;  // the library would raise std::out_of_range
-    if (message.size() > kLargestJackMessage && midiout->getCurrentApi() == RtMidi::UNIX_JACK) return false;
-    return MidiCallSucceeded(MidiCall([&] { midiout->sendMessage(&message); }));
+bool SendOnOpenPort(const unsigned char* bytes, size_t size) {
+    if (size == 0) return false;  // no message at all
+    if (size > kLargestJackMessage && midiout->getCurrentApi() == RtMidi::UNIX_JACK) return false;
+    return MidiCallSucceeded(MidiCall([&] { midiout->sendMessage(bytes, size); }));
 }
 
 // One non-blocking poll of the input queue; false when nothing was queued.
@@ -99,11 +99,11 @@ int32_t ToCount(unsigned int count) {
 
 }  // namespace
 
-int32_t SendToPort(long port, const ByteArray& message) {
+int32_t SendToPort(long port, const unsigned char* bytes, size_t size) {
     Hold hold(midiout_lock);
     Set_OutPort(port);
     if (outport_flag != 1) return -1;
-    return SendOnOpenPort(message) ? 0 : -1;
+    return SendOnOpenPort(bytes, size) ? 0 : -1;
 }
 
 int32_t CountPorts(const std::string& type) {
@@ -148,7 +148,7 @@ ByteArray ReceiveFromPort(long inport, bool with_request, long outport, const By
         Hold hold_out(midiout_lock);
         Set_OutPort(outport);
         // A single byte is never sent: an empty request reads as one 0.
-        if (outport_flag == 1 && request.size() >= 2) SendOnOpenPort(request);
+        if (outport_flag == 1 && request.size() >= 2) SendOnOpenPort(request.data(), request.size());
     }
 
     Wait(inport, message);

@@ -14,16 +14,17 @@
 #define VELKORA_MIDI_MIDIIO_H
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "values/ByteArray.h"
 
 // Selects output port `port` (reusing it when it is the open one) and hands
-// `message` to the library as one message. 0 when the library took it, -1
-// when nothing was sent: no output object, no such port, an empty message, or
-// a library error while sending.
-int32_t SendToPort(long port, const ByteArray& message);
+// bytes[0, size) to the library as one message. 0 when the library took it,
+// -1 when nothing was sent: no output object, no such port, an empty message,
+// or a library error while sending.
+int32_t SendToPort(long port, const unsigned char* bytes, size_t size);
 
 // Number of ports of the side that `type` names: exactly "in" or "out";
 // anything else, or a side without an object, gives 0.

@@ -130,6 +130,8 @@ TEST_F(MidiFunctions, SendDeliversTheMessageWhole) {
     } rows[] = {
         {"note on", "144,60,100", {144, 60, 100}},
         {"blanks around values", " 176, 7 ,100", {176, 7, 100}},
+        {"SysEx of 64 bytes, the most read on the stack", ValueList(SysEx(64)), SysEx(64)},
+        {"SysEx of 65 bytes", ValueList(SysEx(65)), SysEx(65)},
         {"SysEx of 2,000 bytes", ValueList(SysEx(2000)), SysEx(2000)},
         {"SysEx of 8,000 bytes", ValueList(SysEx(8000)), SysEx(8000)},
         {"SysEx of 16,379 bytes, the most JACK's send takes", ValueList(SysEx(16379)), SysEx(16379)},

@@ -105,6 +105,15 @@ TEST(ValuesToByteArray, Table) {
         EXPECT_EQ(Show(Read(c.text, c.separator, c.radix)), Show(c.expected))
             << c.name << ": text \"" << c.text << "\", separator \"" << c.separator << "\", radix \"" << c.radix
             << "\"";
+        if (c.separator != "," || c.radix != "dec") continue;
+        // The send's allocation-free reading: the same bytes when they fit,
+        // and only their count, for a fallback, when they do not.
+        std::string text = c.text;
+        ByteArray fits(c.expected.size());
+        fits.resize(DecimalListToBytes(text, fits.data(), fits.size()));
+        EXPECT_EQ(Show(fits), Show(c.expected)) << c.name << ": DecimalListToBytes";
+        ByteArray one_short(c.expected.size() - 1);
+        EXPECT_EQ(DecimalListToBytes(text, one_short.data(), one_short.size()), c.expected.size()) << c.name;
     }
 }
 

@@ -71,7 +71,6 @@ fmx::errcode SetResultText(fmx::Data& result, const std::string& text) {
 }
 
 void SetResultNumber(fmx::Data& result, fmx::int32 number) {
-    fmx::FixPtUniquePtr host_number(0, fmx::FixPt::kDefltFixedPrecision);
-    host_number->AssignInt(number);
+    fmx::FixPtUniquePtr host_number(number, fmx::FixPt::kDefltFixedPrecision);
     result.SetAsNumber(*host_number, fmx::Data::kDTNumber);
 }

@@ -135,6 +135,19 @@ size_t CountElements(const std::string& text, const std::string& separator) {
 template <unsigned Base>
 unsigned char* ReadFrom(size_t begin, std::string& text, const std::string& separator, unsigned char* out,
                         const unsigned char* limit) {
+    if (separator.size() == 1) {
+        // What is left after the blocks is short: a plain scan beats a
+        // library search per element.
+        const char sep = separator[0];
+        for (size_t end = begin; out != limit; ++end) {
+            if (end == text.size() || text[end] == sep) {
+                *out++ = ReadElement<Base>(text, begin, end);
+                begin = end + 1;
+                if (end == text.size()) break;
+            }
+        }
+        return out;
+    }
     while (out != limit) {
         const size_t found = text.find(separator, begin);
         const size_t end = found == std::string::npos ? text.size() : found;
@@ -145,8 +158,29 @@ unsigned char* ReadFrom(size_t begin, std::string& text, const std::string& sepa
     return out;
 }
 
-// A one-character separator is found 64 bytes at a time, so that finding the
+// Reads the `count` (CountElements) elements of `text`, cut at a non-empty
+// separator, into out[0, count); gives the end of what it wrote. A
+// one-character separator is found 64 bytes at a time, so that finding the
 // next element never waits for reading the one before.
+template <unsigned Base>
+unsigned char* ReadInto(std::string& text, const std::string& separator, unsigned char* out, size_t count) {
+    unsigned char* const limit = out + count;
+    size_t begin = 0;
+    if (separator.size() == 1 && scan::LittleEndian()) {
+        // Every separator in these blocks stands for one more element, so the
+        // count leaves room for all of them.
+        const uint64_t pattern = scan::Repeated(static_cast<unsigned char>(separator[0]));
+        for (size_t block = 0; block + 64 + 8 <= text.size(); block += 64) {
+            for (uint64_t found = scan::MatchMask(text.data() + block, pattern); found != 0; found &= found - 1) {
+                const size_t end = block + scan::LowestBit(found);
+                *out++ = ReadElementInside<Base>(text, begin, end);
+                begin = end + 1;
+            }
+        }
+    }
+    return ReadFrom<Base>(begin, text, separator, out, limit);
+}
+
 template <unsigned Base>
 ByteArray Read(std::string& text, const std::string& separator) {
     ByteArray bytes;
@@ -157,22 +191,7 @@ ByteArray Read(std::string& text, const std::string& separator) {
     // One allocation of exactly the result's size, written through a pointer
     // (stores through a vector would make the compiler reload it each time).
     bytes.resize(CountElements(text, separator));
-    unsigned char* out = bytes.data();
-    size_t begin = 0;
-    if (separator.size() == 1 && scan::LittleEndian()) {
-        // Every separator in these blocks stands for one more element, so the
-        // count above leaves room for all of them.
-        const uint64_t pattern = scan::Repeated(static_cast<unsigned char>(separator[0]));
-        for (size_t block = 0; block + 64 + 8 <= text.size(); block += 64) {
-            for (uint64_t found = scan::MatchMask(text.data() + block, pattern); found != 0; found &= found - 1) {
-                const size_t end = block + scan::LowestBit(found);
-                *out++ = ReadElementInside<Base>(text, begin, end);
-                begin = end + 1;
-            }
-        }
-    }
-    out = ReadFrom<Base>(begin, text, separator, out, bytes.data() + bytes.size());
-    bytes.resize(static_cast<size_t>(out - bytes.data()));
+    bytes.resize(static_cast<size_t>(ReadInto<Base>(text, separator, bytes.data(), bytes.size()) - bytes.data()));
     return bytes;
 }
 
@@ -295,6 +314,13 @@ ByteArray ValuesToByteArray(std::string& text, const std::string& separator, con
     if (radix == "hex") return Read<16>(text, separator);
     if (radix == "bin") return Read<2>(text, separator);
     return Read<10>(text, separator);
+}
+
+size_t DecimalListToBytes(std::string& text, unsigned char* out, size_t capacity) {
+    static const std::string comma(",");
+    const size_t count = CountElements(text, comma);
+    if (count > capacity) return count;
+    return static_cast<size_t>(ReadInto<10>(text, comma, out, count) - out);
 }
 
 std::string ByteArrayToString(const ByteArray& bytes, std::string separator, std::string radix) {

@@ -15,6 +15,12 @@
 // unspecified (callers pass a working copy).
 ByteArray ValuesToByteArray(std::string& text, const std::string& separator, const std::string& radix);
 
+// ValuesToByteArray(text, ",", "dec") into out[0, capacity), with no
+// allocation, for the short messages sent most often: gives the count of
+// bytes; a list of more than `capacity` elements gives its count and writes
+// nothing.
+size_t DecimalListToBytes(std::string& text, unsigned char* out, size_t capacity);
+
 // Writes each byte as "%u" ("dec" and any unknown word), "%02X" ("hex"),
 // eight binary digits ("bin") or the byte itself ("raw"), joined by separator.
 std::string ByteArrayToString(const ByteArray& bytes, std::string separator, std::string radix);

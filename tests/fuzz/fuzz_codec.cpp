@@ -5,6 +5,7 @@
 // read must agree with the model; and for "dec", "hex" and "bin" writing and
 // reading again gives the same bytes whenever the separator holds no digit of
 // the radix.
+#include <algorithm>
 #include <string>
 
 #include "values/ValueList.h"
@@ -30,6 +31,15 @@ void CheckRead(const std::string& text, const std::string& separator, const std:
         fuzz::Mismatch(("ValuesToByteArray, separator \"" + fuzz::Escaped(separator) + "\", radix \"" + radix + "\"")
                            .c_str(),
                        text, fuzz::Escaped(got), fuzz::Escaped(want));
+    }
+    if (separator != "," || radix != "dec") return;
+    // The send's reading into a fixed buffer: the same bytes, or their count only.
+    std::string again = text;
+    unsigned char small[64];
+    const size_t n = DecimalListToBytes(again, small, sizeof small);
+    if (n != want.size() || (n <= sizeof small && !std::equal(small, small + n, want.begin()))) {
+        fuzz::Mismatch("DecimalListToBytes", text, fuzz::Escaped(ByteArray(small, small + std::min(n, sizeof small))),
+                       fuzz::Escaped(want));
     }
 }
 
