@@ -15,13 +15,15 @@ fmx::errcode Velkora_MIDISend(short, const fmx::ExprEnv&, const fmx::DataVect& p
     // Channel messages and short SysEx are read on the stack: a send is the
     // call that scripts make most often, and in bursts.
     unsigned char small[64];
-    const size_t size = DecimalListToBytes(text, small, sizeof small);
-    if (size <= sizeof small) {
-        SetResultNumber(result, SendToPort(port, small, size));
-    } else {
-        const ByteArray message = ValuesToByteArray(text, ",", "dec");
-        SetResultNumber(result, SendToPort(port, message.data(), message.size()));
+    const unsigned char* bytes = small;
+    size_t size = DecimalListToBytes(text, small, sizeof small);
+    ByteArray large;
+    if (size > sizeof small) {
+        large = ValuesToByteArray(text, ",", "dec");
+        bytes = large.data();
+        size = large.size();
     }
+    SetResultNumber(result, SendToPort(port, bytes, size));
     return 0;
 }
 
