@@ -263,6 +263,7 @@ TEST_F(Sdk, ResultStoresTextOrNumberAndTheHostMayRefuse) {
         fmx::FixPtUniquePtr n;
         n->AssignDouble(-0.125);
         result.SetAsNumber(*n);
+        EXPECT_EQ(Units(result.GetAsText()), u"-0.125") << "a number's text, made when first read";
         EXPECT_EQ(std::string(fmx::FMH_Data_AsUTF8(&result, &len)), "-0.125");
         EXPECT_EQ(fmx::FMH_Data_AsDouble(&result), -0.125);
         EXPECT_EQ(result.GetNativeType(), fmx::Data::kDTNumber);

@@ -1,7 +1,8 @@
 // fmx::Data and fmx::DataVect, and the host's side of them. A value is set
-// whole; the number and UTF-8 readings of a text are made from it when first
-// asked for. Reading past a vector's end gives shared empty objects, never a
-// crash.
+// whole and kept in the form it was given, as the host keeps a number as a
+// number: the number and UTF-8 readings of a text, and the text of a number,
+// are made from it when first asked for. Reading past a vector's end gives
+// shared empty objects, never a crash.
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -17,6 +18,7 @@ DataImpl TextValue(const TextImpl& text, fmx::int32 localeType, fmx::int32 nativ
     DataImpl d;
     d.haveNumber = false;
     d.haveUtf8 = false;
+    d.haveText = true;
     d.text = text;
     d.locale.type = localeType;
     d.nativeType = nativeType;
@@ -25,9 +27,10 @@ DataImpl TextValue(const TextImpl& text, fmx::int32 localeType, fmx::int32 nativ
 
 DataImpl NumberValue(const Decimal& n, fmx::int32 nativeType) {
     DataImpl d;
+    d.haveNumber = true;
+    d.haveText = false;
+    d.haveUtf8 = false;
     d.number.value = n;
-    d.utf8 = FormatDecimal(n);
-    d.text.Set(unicode::FromUtf8(d.utf8.data(), d.utf8.size()));
     d.nativeType = nativeType;
     return d;
 }
@@ -45,13 +48,22 @@ void MakeOnce(std::atomic<bool>& have, Make make) {
     have.store(true, std::memory_order_release);
 }
 
+const TextImpl& TextOf(const DataImpl& d) {
+    MakeOnce(d.haveText, [&] {
+        const std::string digits = FormatDecimal(d.number.value);
+        d.text.Set(unicode::FromUtf8(digits.data(), digits.size()));
+    });
+    return d.text;
+}
+
 const FixPtImpl& NumberOf(const DataImpl& d) {
     MakeOnce(d.haveNumber, [&] { d.number.value = DecimalFromText(d.text.s()); });
     return d.number;
 }
 
 const std::string& Utf8Of(const DataImpl& d) {
-    MakeOnce(d.haveUtf8, [&] { d.utf8 = unicode::ToUtf8(d.text.s()); });
+    const TextImpl& text = TextOf(d);  // outside: the lock below is not recursive
+    MakeOnce(d.haveUtf8, [&] { d.utf8 = unicode::ToUtf8(text.s()); });
     return d.utf8;
 }
 
@@ -67,7 +79,7 @@ FMX_API fmx::uint32 FM_DataVect_Size(const void* _self, fmx::_fmxcpt& _x) noexce
 }
 
 FMX_API const fmx::Text* FM_DataVect_AtAsText(const void* _self, fmx::uint32 position, fmx::_fmxcpt& _x) noexcept {
-    return Entry(__func__, _x, [&] { return Handle<fmx::Text>(ItemAt(Self<fmx::DataVect>(_self), position).text); });
+    return Entry(__func__, _x, [&] { return Handle<fmx::Text>(TextOf(ItemAt(Self<fmx::DataVect>(_self), position))); });
 }
 
 FMX_API const fmx::FixPt* FM_DataVect_AtAsNumber(const void* _self, fmx::uint32 position,
@@ -106,7 +118,7 @@ FMX_API const fmx::Locale* FM_Data_GetLocale(const void* _self, fmx::_fmxcpt& _x
 }
 
 FMX_API const fmx::Text* FM_Data_GetAsText(const void* _self, fmx::_fmxcpt& _x) noexcept {
-    return Entry(__func__, _x, [&] { return Handle<fmx::Text>(Self<fmx::Data>(_self).text); });
+    return Entry(__func__, _x, [&] { return Handle<fmx::Text>(TextOf(Self<fmx::Data>(_self))); });
 }
 
 FMX_API const fmx::FixPt* FM_Data_GetAsNumber(const void* _self, fmx::_fmxcpt& _x) noexcept {

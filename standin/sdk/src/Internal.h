@@ -39,14 +39,16 @@ struct FixPtImpl { Decimal value; fmx::int32 precision = fmx::FixPt::kDefltFixed
 struct LocaleImpl { fmx::int32 type = fmx::Locale::kType_System; };
 struct QuadCharImpl { char c[4]; };
 struct ExprEnvImpl { int unused; };
-// A value's text is set whole; its number and UTF-8 readings are made from
-// the text on first use (a multi-megabyte list is seldom read as a number)
-// and then kept, so that the pointers handed out stay valid. Several threads
-// may read one value: a reading is made once, under a lock (Data.cpp).
+// A value is set whole, as a text or as a number; its other readings are
+// made from that on first use (a multi-megabyte list is seldom read as a
+// number, a number result seldom as text) and then kept, so that the
+// pointers handed out stay valid. Several threads may read one value: a
+// reading is made once, under a lock (Data.cpp).
 struct DataImpl {
-    TextImpl text;    // numbers in FileMaker's form
+    mutable TextImpl text;  // numbers in FileMaker's form
     LocaleImpl locale;
     fmx::int32 nativeType = fmx::Data::kDTInvalid;
+    mutable std::atomic<bool> haveText{true};
     mutable std::atomic<bool> haveNumber{true};
     mutable std::atomic<bool> haveUtf8{true};
     mutable FixPtImpl number;  // texts through GetAsNumber
@@ -58,6 +60,7 @@ struct DataImpl {
         text = std::move(o.text);
         locale = o.locale;
         nativeType = o.nativeType;
+        haveText.store(o.haveText.load());
         haveNumber.store(o.haveNumber.load());
         haveUtf8.store(o.haveUtf8.load());
         number = o.number;
