@@ -138,8 +138,8 @@ void BM_sysex_write_durable_baseline(benchmark::State& state) {
         std::string work = text;
         const ByteArray bytes = ValuesToByteArray(work, ",", "dec");
         const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        bool ok = fd >= 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
-                  fsync(fd) == 0;
+        bool ok =
+            fd >= 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && fsync(fd) == 0;
         ok = fd >= 0 && close(fd) == 0 && ok && rename(temporary.c_str(), path.c_str()) == 0;
         const int dir = open(BenchDir().c_str(), O_RDONLY | O_CLOEXEC);
         ok = ok && dir >= 0 && fsync(dir) == 0;

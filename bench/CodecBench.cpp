@@ -54,9 +54,9 @@ void Decode(benchmark::State& state, const std::string& radix) {
     state.counters["elements"] = static_cast<double>(ElementCount(list));
     work = list;
     ReportAllocations(state, CountAllocations([&] {
-        ByteArray bytes = ValuesToByteArray(work, ",", radix);
-        benchmark::DoNotOptimize(bytes.data());
-    }));
+                          ByteArray bytes = ValuesToByteArray(work, ",", radix);
+                          benchmark::DoNotOptimize(bytes.data());
+                      }));
 }
 
 ByteArray StrtoulLoop(const std::string& list, int base) {
@@ -89,9 +89,9 @@ void DecodeBaseline(benchmark::State& state, const std::string& radix) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * list.size()));
     state.counters["elements"] = static_cast<double>(ElementCount(list));
     ReportAllocations(state, CountAllocations([&] {
-        ByteArray bytes = StrtoulLoop(list, base);
-        benchmark::DoNotOptimize(bytes.data());
-    }));
+                          ByteArray bytes = StrtoulLoop(list, base);
+                          benchmark::DoNotOptimize(bytes.data());
+                      }));
 }
 
 void BM_decode(benchmark::State& state) { Decode(state, "dec"); }
@@ -114,14 +114,14 @@ void BM_decode_linear(benchmark::State& state) {
         benchmark::DoNotOptimize(bytes.data());
     }
     // Seconds per element, scaled to nanoseconds.
-    state.counters["ns_per_element"] = benchmark::Counter(static_cast<double>(elements) * 1e-9,
-                                                          benchmark::Counter::kIsIterationInvariantRate |
-                                                              benchmark::Counter::kInvert);
+    state.counters["ns_per_element"] =
+        benchmark::Counter(static_cast<double>(elements) * 1e-9,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     work = list;
     ReportAllocations(state, CountAllocations([&] {
-        ByteArray bytes = ValuesToByteArray(work, ",", "dec");
-        benchmark::DoNotOptimize(bytes.data());
-    }));
+                          ByteArray bytes = ValuesToByteArray(work, ",", "dec");
+                          benchmark::DoNotOptimize(bytes.data());
+                      }));
 }
 
 // ---- encode --------------------------------------------------------------------
@@ -134,9 +134,9 @@ void Encode(benchmark::State& state, const std::string& radix) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
     ReportAllocations(state, CountAllocations([&] {
-        std::string text = ByteArrayToString(bytes, ",", radix);
-        benchmark::DoNotOptimize(text.data());
-    }));
+                          std::string text = ByteArrayToString(bytes, ",", radix);
+                          benchmark::DoNotOptimize(text.data());
+                      }));
 }
 
 std::string SnprintfLoop(const ByteArray& bytes, const std::string& radix) {
@@ -171,9 +171,9 @@ void EncodeBaseline(benchmark::State& state, const std::string& radix) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
     ReportAllocations(state, CountAllocations([&] {
-        std::string text = SnprintfLoop(bytes, radix);
-        benchmark::DoNotOptimize(text.data());
-    }));
+                          std::string text = SnprintfLoop(bytes, radix);
+                          benchmark::DoNotOptimize(text.data());
+                      }));
 }
 
 void BM_encode(benchmark::State& state) { Encode(state, "dec"); }

@@ -208,7 +208,8 @@ void Run(benchmark::State& state, Send&& send) {
     state.counters["delivered"] = sent ? static_cast<double>(arrived) / static_cast<double>(sent) : 0;
     // A send that was dropped costs less than one that was delivered.
     if (arrived < sent)
-        state.SkipWithError(("only " + std::to_string(arrived) + " of " + std::to_string(sent) + " messages arrived").c_str());
+        state.SkipWithError(
+            ("only " + std::to_string(arrived) + " of " + std::to_string(sent) + " messages arrived").c_str());
 }
 
 void BM_midi_send(benchmark::State& state) {

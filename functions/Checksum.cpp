@@ -25,7 +25,8 @@ constexpr size_t SafeDigits() {
 unsigned ElementByte(const char* text, size_t begin, size_t end) {
     unsigned long value = 0;
     size_t i = begin;
-    for (; i < end && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + static_cast<unsigned long>(text[i] - '0');
+    for (; i < end && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = value * 10 + static_cast<unsigned long>(text[i] - '0');
     if (i == end && end - begin <= SafeDigits()) return static_cast<unsigned>(value & 0xFF);
 
     // Signs, blanks, stray characters and long runs: strtol on a terminated
@@ -55,8 +56,9 @@ unsigned ChecksumOf(const std::string& numbers) {
             for (uint64_t found = scan::MatchMask(data + block, scan::Repeated(',')); found != 0; found &= found - 1) {
                 const size_t end = block + scan::LowestBit(found);
                 unsigned byte;
-                sum += end - begin <= 3 && scan::ShortDecimal(data + begin, end - begin, byte) ? byte
-                                                                                         : ElementByte(data, begin, end);
+                sum += end - begin <= 3 && scan::ShortDecimal(data + begin, end - begin, byte)
+                           ? byte
+                           : ElementByte(data, begin, end);
                 begin = end + 1;
             }
         }

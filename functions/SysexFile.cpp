@@ -20,8 +20,7 @@ bool ReadSysexFile(const std::string& path, ByteArray& out) {
     return !path.empty() && PlatformRead(path, out);
 }
 
-std::string TemporarySuffix(unsigned long long clock, unsigned long long process, const char* letters,
-                            size_t count) {
+std::string TemporarySuffix(unsigned long long clock, unsigned long long process, const char* letters, size_t count) {
     static std::atomic<unsigned long> counter{0};
     unsigned long long seed =
         clock ^ (process << 20) ^ (static_cast<unsigned long long>(++counter) * 0x9E3779B97F4A7C15ull);

@@ -27,7 +27,6 @@ enum class Outcome {
 // Six characters of letters[0, count) for a temporary file's name: another on
 // every call in this process, and unlikely to be another process's, from the
 // platform's clock and process id.
-std::string TemporarySuffix(unsigned long long clock, unsigned long long process, const char* letters,
-                            size_t count);
+std::string TemporarySuffix(unsigned long long clock, unsigned long long process, const char* letters, size_t count);
 
 #endif

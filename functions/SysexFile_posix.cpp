@@ -224,4 +224,3 @@ bool PlatformRead(const std::string& path, ByteArray& out) {
     }
     return true;
 }
-

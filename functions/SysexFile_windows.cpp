@@ -84,8 +84,8 @@ Outcome Replace(const std::wstring& target, Handle& existing, DWORD attributes, 
     }
     DWORD error = 0;
     if (existing) {
-        const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        const DWORD kept =
+            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
         if (attributes & kept) SetFileAttributesW(temporary.c_str(), attributes & kept);
         existing.reset();  // the replacement takes the file to itself
         if (!ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,

@@ -57,9 +57,7 @@ std::unique_ptr<Object> CreateObject(const Args&... args) {
     return nullptr;
 }
 
-std::unique_ptr<RtMidiIn> CreateIn() {
-    return CreateObject<RtMidiIn>(std::string(kInClientName), kInQueueLimit);
-}
+std::unique_ptr<RtMidiIn> CreateIn() { return CreateObject<RtMidiIn>(std::string(kInClientName), kInQueueLimit); }
 
 std::unique_ptr<RtMidiOut> CreateOut() { return CreateObject<RtMidiOut>(std::string(kOutClientName)); }
 
@@ -112,10 +110,10 @@ struct Side {
     const char* port_name;
 };
 
-const Side<RtMidiIn> kIn{midiin,      midiin_lock,  in_flag,  inport_flag, inport_number,
-                         in_reached,  in_watching,  in_lost_seen, CreateIn, kInPortName};
-const Side<RtMidiOut> kOut{midiout,     midiout_lock,  out_flag,  outport_flag, outport_number,
-                           out_reached, out_watching, out_lost_seen, CreateOut, kOutPortName};
+const Side<RtMidiIn> kIn{midiin,     midiin_lock, in_flag,      inport_flag, inport_number,
+                         in_reached, in_watching, in_lost_seen, CreateIn,    kInPortName};
+const Side<RtMidiOut> kOut{midiout,     midiout_lock, out_flag,      outport_flag, outport_number,
+                           out_reached, out_watching, out_lost_seen, CreateOut,    kOutPortName};
 
 // What a new object needs before it is used.
 void Prepare(RtMidiIn& in) {

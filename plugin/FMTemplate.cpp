@@ -23,11 +23,11 @@ struct FunctionRow {
 
 // Function n's name and prototype are string 100 + n of the string table.
 const FunctionRow kFunctions[] = {
-    {1, 0, 1, Velkora_Version},      {2, 2, 2, Velkora_MIDISend},     {3, 1, 1, Velkora_PortCount},
-    {4, 2, 2, Velkora_PortName},     {5, 1, 3, Velkora_MIDIReceive},  {6, 1, 1, Velkora_Checksum},
-    {7, 2, 2, Velkora_SysexWrite},   {8, 0, kNoLimit, Velkora_SysexRead},
-    {9, 1, 1, Velkora_NumToBin},     {10, 1, 1, Velkora_BinToNum},    {11, 1, 1, Velkora_NumToHex},
-    {12, 1, 1, Velkora_HexToNum},    {13, 2, 2, Velkora_BytesToValue}, {14, 3, 3, Velkora_ValueToBytes},
+    {1, 0, 1, Velkora_Version},       {2, 2, 2, Velkora_MIDISend},         {3, 1, 1, Velkora_PortCount},
+    {4, 2, 2, Velkora_PortName},      {5, 1, 3, Velkora_MIDIReceive},      {6, 1, 1, Velkora_Checksum},
+    {7, 2, 2, Velkora_SysexWrite},    {8, 0, kNoLimit, Velkora_SysexRead}, {9, 1, 1, Velkora_NumToBin},
+    {10, 1, 1, Velkora_BinToNum},     {11, 1, 1, Velkora_NumToHex},        {12, 1, 1, Velkora_HexToNum},
+    {13, 2, 2, Velkora_BytesToValue}, {14, 3, 3, Velkora_ValueToBytes},
 };
 const int kFunctionCount = sizeof kFunctions / sizeof kFunctions[0];
 

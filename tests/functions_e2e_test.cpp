@@ -244,7 +244,8 @@ TEST(SysexThroughHost, OneMebibyteRoundTrip) {
     EXPECT_EQ(Calc(Write(read, dir.file("out.syx")), 120), "1048576");
     EXPECT_TRUE(ReadFile(dir.file("out.syx")) == content) << "the written file differs";
 
-    const std::string nested = "Velkora_SysexWrite(" + Read(dir.file("in.syx")) + "; " + Quote(dir.file("again.syx")) + ")";
+    const std::string nested =
+        "Velkora_SysexWrite(" + Read(dir.file("in.syx")) + "; " + Quote(dir.file("again.syx")) + ")";
     EXPECT_EQ(Calc(nested, 120), "1048576");
     EXPECT_TRUE(ReadFile(dir.file("again.syx")) == content);
 }

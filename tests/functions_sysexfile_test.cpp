@@ -123,10 +123,10 @@ TEST(WriteSysexFile, DoesNoMoreThanARewriteMay) {
     const struct {
         const char* name;
         mode_t dir_mode, file_mode;
-        bool by_user;   // written by an ordinary user (nobody when we are root)
-        bool foreign;   // the file belongs to someone other than the writer
-        bool linked;    // the file has a second name
-        bool attribute; // the file carries an extended attribute
+        bool by_user;    // written by an ordinary user (nobody when we are root)
+        bool foreign;    // the file belongs to someone other than the writer
+        bool linked;     // the file has a second name
+        bool attribute;  // the file carries an extended attribute
         long expected;
     } rows[] = {
         {"read-only file in an open folder", 0777, 0444, true, false, false, false, -1},

@@ -32,9 +32,29 @@ TEST(ChecksumOf, Table) {
 unsigned ModelChecksum(const std::string& text) { return model::Checksum(text); }
 
 TEST(ChecksumOf, AgreesWithStrtolOnGeneratedLists) {
-    const std::string pieces[] = {"0",  "1",  "9",  "12", "127", "255", "300", "-", "+",  " ",   "\t",
-                                  ",",  ",",  ",",  ".",  "x",   "a",   "0x1", "4294967296", "-4294967296",
-                                  "9223372036854775807", "9223372036854775808", "-9223372036854775809",
+    const std::string pieces[] = {"0",
+                                  "1",
+                                  "9",
+                                  "12",
+                                  "127",
+                                  "255",
+                                  "300",
+                                  "-",
+                                  "+",
+                                  " ",
+                                  "\t",
+                                  ",",
+                                  ",",
+                                  ",",
+                                  ".",
+                                  "x",
+                                  "a",
+                                  "0x1",
+                                  "4294967296",
+                                  "-4294967296",
+                                  "9223372036854775807",
+                                  "9223372036854775808",
+                                  "-9223372036854775809",
                                   "99999999999999999999999"};
     std::mt19937 rng(99);
     for (int round = 0; round < 20000; ++round) {
@@ -62,11 +82,21 @@ TEST(ValueToGroups, Table) {
         bool lsbFirst;
         std::string expected;
     } cases[] = {
-        {300, 2, false, "2,44"},       {300, 2, true, "44,2"},         {8192, 2, true, "0,64"},
-        {16383, 2, false, "127,127"},  {16384, 2, false, "0,0"},       {268435456, 4, false, "0,0,0,0"},
-        {200, 1, false, "72"},         {5, 0, false, "5"},             {5, -7, true, "5"},
-        {5, 9, false, "0,0,0,5"},      {5, 9, true, "5,0,0,0"},        {1000000, 3, false, "61,4,64"},
-        {-1, 2, false, "127,127"},     {-2, 2, true, "126,127"},       {-1, 4, false, "127,127,127,127"},
+        {300, 2, false, "2,44"},
+        {300, 2, true, "44,2"},
+        {8192, 2, true, "0,64"},
+        {16383, 2, false, "127,127"},
+        {16384, 2, false, "0,0"},
+        {268435456, 4, false, "0,0,0,0"},
+        {200, 1, false, "72"},
+        {5, 0, false, "5"},
+        {5, -7, true, "5"},
+        {5, 9, false, "0,0,0,5"},
+        {5, 9, true, "5,0,0,0"},
+        {1000000, 3, false, "61,4,64"},
+        {-1, 2, false, "127,127"},
+        {-2, 2, true, "126,127"},
+        {-1, 4, false, "127,127,127,127"},
         {2147483647L, 4, false, "127,127,127,127"},
         {-2147483647L - 1, 4, true, "0,0,0,0"},
         {268435455, 4, true, "127,127,127,127"},
@@ -116,7 +146,8 @@ TEST(Packing, EveryValueRoundTripsExhaustively) {
             long failures = 0, first_failure = -1;
             for (long v = 0; v < limit; ++v) {
                 const size_t count = ValueToGroups(v, n, lsbFirst, groups);
-                if (count != static_cast<size_t>(n) || GroupsToValue(groups, count, lsbFirst) != static_cast<uint32_t>(v)) {
+                if (count != static_cast<size_t>(n) ||
+                    GroupsToValue(groups, count, lsbFirst) != static_cast<uint32_t>(v)) {
                     if (failures++ == 0) first_failure = v;
                 }
             }

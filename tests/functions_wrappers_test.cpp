@@ -21,7 +21,7 @@ typedef ExternalFunction* Function;
 size_t OpenFiles() { return DirectoryEntries("/proc/self/fd").size(); }
 
 class ExternalFunctions : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { fmx::FMH_Hook_Reset(); }
     const fmx::ExprEnv& env = *fmx::FMH_ExprEnv_Get();
 };
@@ -43,7 +43,11 @@ TEST_F(ExternalFunctions, ResultKinds) {
         {"HexToNum", Velkora_HexToNum, {"ff"}, fmx::Data::kDTText, "255"},
         {"BytesToValue", Velkora_BytesToValue, {"2,44", ""}, fmx::Data::kDTNumber, "300"},
         {"SysexRead", Velkora_SysexRead, {dir.file("in.syx")}, fmx::Data::kDTText, "1,2"},
-        {"SysexRead, extra parameters ignored", Velkora_SysexRead, {dir.file("in.syx"), "x"}, fmx::Data::kDTText, "1,2"},
+        {"SysexRead, extra parameters ignored",
+         Velkora_SysexRead,
+         {dir.file("in.syx"), "x"},
+         fmx::Data::kDTText,
+         "1,2"},
         {"SysexRead without a parameter", Velkora_SysexRead, {}, fmx::Data::kDTText, ""},
         {"SysexWrite", Velkora_SysexWrite, {"1,2,3", dir.file("out.syx")}, fmx::Data::kDTNumber, "3"},
         {"SysexWrite with nothing to save", Velkora_SysexWrite, {"", dir.file("none.syx")}, fmx::Data::kDTNumber, "0"},
@@ -71,8 +75,11 @@ TEST_F(ExternalFunctions, TextFunctionsReturnTheHostsStoreCode) {
     const struct {
         const char* name;
         Function fn;
-    } cases[] = {{"NumToBin", Velkora_NumToBin}, {"BinToNum", Velkora_BinToNum}, {"NumToHex", Velkora_NumToHex},
-                 {"HexToNum", Velkora_HexToNum}, {"SysexRead", Velkora_SysexRead}};
+    } cases[] = {{"NumToBin", Velkora_NumToBin},
+                 {"BinToNum", Velkora_BinToNum},
+                 {"NumToHex", Velkora_NumToHex},
+                 {"HexToNum", Velkora_HexToNum},
+                 {"SysexRead", Velkora_SysexRead}};
     for (const auto& c : cases) {
         Vect parms;
         parms.Text("1");

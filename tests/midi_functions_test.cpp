@@ -34,7 +34,7 @@ const int kPolls = 500;
 const std::chrono::milliseconds kPause(10);
 
 class MidiFunctions : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Init_MIDIIn();
         Init_MIDIOut();
@@ -70,7 +70,7 @@ bool SendUntilHeard(JackPeer& peer, long port, const std::string& text) {
 // until the receive is over: a JACK client that misses a period loses that
 // period's events.
 class SendWhileWaiting {
-public:
+  public:
     SendWhileWaiting(JackPeer& peer, const std::vector<Bytes>& messages)
         : thread_([this, &peer, messages] {
               const auto deadline = std::chrono::steady_clock::now() + kPatience;
@@ -91,7 +91,7 @@ public:
         thread_.join();
     }
 
-private:
+  private:
     std::atomic<bool> over_{false};
     std::thread thread_;
 };
@@ -379,7 +379,8 @@ std::atomic<int> host_interrupts{0};
 void HostInterruptHandler(int) { host_interrupts.fetch_add(1); }
 
 TEST_F(MidiFunctions, SigintEndsTheWaitAndTheHostHandlerIsBackAfterwards) {
-    struct sigaction host {}, previous {};
+    struct sigaction host {
+    }, previous{};
     host.sa_handler = HostInterruptHandler;
     sigemptyset(&host.sa_mask);
     ASSERT_EQ(sigaction(SIGINT, &host, &previous), 0);

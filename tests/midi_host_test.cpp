@@ -37,7 +37,8 @@ std::string HostOne(const std::string& expression) { return Host({expression})[0
 // The number under which a fresh host lists `name` on side `type`, or -1.
 long HostPort(const std::string& type, const std::string& name) {
     std::vector<std::string> expressions;
-    for (int i = 0; i < 8; ++i) expressions.push_back("Velkora_PortName ( " + Quote(type) + " ; " + std::to_string(i) + " )");
+    for (int i = 0; i < 8; ++i)
+        expressions.push_back("Velkora_PortName ( " + Quote(type) + " ; " + std::to_string(i) + " )");
     const std::vector<std::string> names = Host(expressions);
     for (size_t i = 0; i < names.size(); ++i) {
         if (names[i] == name) return static_cast<long>(i);
@@ -52,7 +53,7 @@ std::string Send(long port, const std::string& message) {
 // One velkora-host for several calculations in turn, as one FileMaker
 // session: ports opened by one call stay open for the next.
 class HostSession {
-public:
+  public:
     explicit HostSession(const std::vector<std::string>& extra_env = {})
         : host_({VELKORA_HOST_PATH, "--plugin", VELKORA_PLUGIN_PATH}, extra_env) {}
     // End of input: the host shuts the plug-in down and exits; one stuck for
@@ -84,7 +85,7 @@ public:
         return -1;
     }
 
-private:
+  private:
     ChildProcess host_;
 };
 
@@ -93,7 +94,7 @@ std::string Receive(long in, long out, const std::string& request) {
 }
 
 class MidiHost : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(synth_.ready()) << synth_.error_output(); }
     // A client name with a non-ASCII letter: port names are UTF-8 and must
     // reach the calculation unchanged.

@@ -65,7 +65,7 @@ bool Delivers(const Side& side, JackPeer& peer, std::chrono::milliseconds patien
 }
 
 class PortManager : public ::testing::TestWithParam<Side> {
-protected:
+  protected:
     // Each case starts both sides afresh, so the only ports a side lists are
     // the peers' of this case.
     void SetUp() override {

@@ -49,7 +49,7 @@ namespace {
 // period a late client may still be writing an event that the next client
 // already reads, so events torn then are the server's doing, not ours.
 class XrunCounter {
-public:
+  public:
     XrunCounter() {
 #if defined(VELKORA_HAVE_JACK)
         client_ = jack_client_open(UniqueClientName("xruns").c_str(), JackNoStartServer, nullptr);
@@ -66,7 +66,7 @@ public:
     }
     int count() const { return count_.load(); }
 
-private:
+  private:
 #if defined(VELKORA_HAVE_JACK)
     static int OnXrun(void* self) {
         static_cast<XrunCounter*>(self)->count_.fetch_add(1);
@@ -128,18 +128,25 @@ struct Call {
 // One call of every function that neither sends nor receives; `file` is the
 // caller's own SysEx file.
 std::vector<Call> OtherCalls(long in, long out, const std::string& file) {
-    return {{"Version", Velkora_Version, {"long"}},           {"PortCount in", Velkora_PortCount, {"in"}},
-            {"PortCount out", Velkora_PortCount, {"out"}},      {"PortName in", Velkora_PortName, {"in", in}},
-            {"PortName out", Velkora_PortName, {"out", out}},   {"Checksum", Velkora_Checksum, {"67,0,1,127"}},
-            {"SysexWrite", Velkora_SysexWrite, {"1,2", file}},  {"SysexRead", Velkora_SysexRead, {file}},
-            {"NumToBin", Velkora_NumToBin, {"5,255"}},          {"BinToNum", Velkora_BinToNum, {"101,11111111"}},
-            {"NumToHex", Velkora_NumToHex, {"10,255"}},         {"HexToNum", Velkora_HexToNum, {"0A,FF"}},
-            {"BytesToValue", Velkora_BytesToValue, {"2,44", ""}}, {"ValueToBytes", Velkora_ValueToBytes, {300, 2, ""}}};
+    return {{"Version", Velkora_Version, {"long"}},
+            {"PortCount in", Velkora_PortCount, {"in"}},
+            {"PortCount out", Velkora_PortCount, {"out"}},
+            {"PortName in", Velkora_PortName, {"in", in}},
+            {"PortName out", Velkora_PortName, {"out", out}},
+            {"Checksum", Velkora_Checksum, {"67,0,1,127"}},
+            {"SysexWrite", Velkora_SysexWrite, {"1,2", file}},
+            {"SysexRead", Velkora_SysexRead, {file}},
+            {"NumToBin", Velkora_NumToBin, {"5,255"}},
+            {"BinToNum", Velkora_BinToNum, {"101,11111111"}},
+            {"NumToHex", Velkora_NumToHex, {"10,255"}},
+            {"HexToNum", Velkora_HexToNum, {"0A,FF"}},
+            {"BytesToValue", Velkora_BytesToValue, {"2,44", ""}},
+            {"ValueToBytes", Velkora_ValueToBytes, {300, 2, ""}}};
 }
 
 // A lifecycle message in a structure the host frees as soon as it returns.
 FMX_PtrType HostMessage(fmx::uchar selector, fmx::uchar id = 0, fmx::unichar16* buffer = nullptr,
-                       fmx::uint32 units = 0) {
+                        fmx::uint32 units = 0) {
     std::unique_ptr<FMX_ExternCallStruct> call(new FMX_ExternCallStruct());
     call->whichCall = selector;
     call->extnVersion = 62;
@@ -152,7 +159,7 @@ FMX_PtrType HostMessage(fmx::uchar selector, fmx::uchar id = 0, fmx::unichar16* 
 }
 
 class MidiStress : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_EQ(HostMessage(kFMXT_Init), 55); }
     void TearDown() override {
         SetReceiveTiming(30, std::chrono::milliseconds(1000));
@@ -289,10 +296,11 @@ TEST_F(MidiStress, EightCallersAndStringRequestsNeverMixAnswers) {
     EXPECT_GT(received_notes.load(), 0);
     EXPECT_GT(other_calls.load(), 0);
     EXPECT_GT(string_requests.load(), 0);
-    std::printf("sent %d messages, %d arrived whole, %zu broken; JACK missed %d periods; received %d notes; "
-                "%d rounds of other calls, %d string requests\n",
-                total_sent, total_arrived, broken.size(), xruns.count(), received_notes.load(), other_calls.load(),
-                string_requests.load());
+    std::printf(
+        "sent %d messages, %d arrived whole, %zu broken; JACK missed %d periods; received %d notes; "
+        "%d rounds of other calls, %d string requests\n",
+        total_sent, total_arrived, broken.size(), xruns.count(), received_notes.load(), other_calls.load(),
+        string_requests.load());
     if (!broken.empty() && xruns.count() > 0) {
         GTEST_SKIP() << broken.size() << " messages arrived torn while JACK missed " << xruns.count()
                      << " periods; that proves nothing about us. First: " << broken.front();

@@ -75,7 +75,8 @@ std::string SynthProcess::NextLine(std::chrono::milliseconds timeout, const std:
     for (;;) {
         size_t nl;
         while ((nl = out.find('\n')) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 || !child_->Exchange(static_cast<int>(left.count()))) return "";
         }
         std::string line = out.substr(0, nl);
@@ -113,7 +114,8 @@ struct Watcher {
     Watcher() {
         client = jack_client_open(UniqueClientName("settle").c_str(), JackNoStartServer, nullptr);
         if (client == nullptr) return;
-        jack_set_process_callback(client, [](jack_nframes_t, void*) { return 0; }, nullptr);
+        jack_set_process_callback(
+            client, [](jack_nframes_t, void*) { return 0; }, nullptr);
         jack_set_latency_callback(client, &Watcher::OnLatency, this);
         jack_activate(client);
     }
@@ -164,8 +166,8 @@ JackPeer::JackPeer(const std::string& stem) : state_(new State) {
     // the port list that registering changes.
     state_->in = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     state_->out = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (state_->in == nullptr || state_->out == nullptr || jack_set_process_callback(client_, &Process, state_.get()) != 0 ||
-        jack_activate(client_) != 0) {
+    if (state_->in == nullptr || state_->out == nullptr ||
+        jack_set_process_callback(client_, &Process, state_.get()) != 0 || jack_activate(client_) != 0) {
         jack_client_close(client_);
         throw std::runtime_error("cannot set up a JACK client");
     }
@@ -205,7 +207,8 @@ int JackPeer::Process(jack_nframes_t frames, void* state) {
         void* out = jack_port_get_buffer(s.out, frames);
         jack_midi_clear_buffer(out);
         // What does not fit this period goes in the next.
-        while (!s.outbox.empty() && jack_midi_event_write(out, 0, s.outbox.front().data(), s.outbox.front().size()) == 0) {
+        while (!s.outbox.empty() &&
+               jack_midi_event_write(out, 0, s.outbox.front().data(), s.outbox.front().size()) == 0) {
             s.outbox.pop_front();
         }
     }

@@ -38,7 +38,7 @@ std::string SynthDump();
 // velkora-synth as a child process under a unique client name. The
 // constructor returns once the synth said it is ready (or has died).
 class SynthProcess {
-public:
+  public:
     explicit SynthProcess(const std::vector<std::string>& extra_args = {},
                           const std::vector<std::string>& extra_env = {});
     ~SynthProcess();
@@ -62,7 +62,7 @@ public:
     // status (128 + signal when a signal ended it).
     int Stop(int signal = SIGTERM);
 
-private:
+  private:
     std::unique_ptr<ChildProcess> child_;
     std::string in_port_;
     std::string out_port_;
@@ -75,7 +75,7 @@ private:
 // libjack's notification thread, which walks the client's port list), so a
 // peer never unregisters a port: closing its client drops both.
 class JackPeer {
-public:
+  public:
     explicit JackPeer(const std::string& stem = "peer");
     ~JackPeer();
     JackPeer(const JackPeer&) = delete;
@@ -93,7 +93,7 @@ public:
     std::vector<Bytes> Received();
     size_t ReceivedCount();
 
-private:
+  private:
     struct State;
     static int Process(jack_nframes_t frames, void* state);
 

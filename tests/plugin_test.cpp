@@ -49,7 +49,7 @@ std::string Down(const char* mark, int n) {
 }
 
 class Lifecycle : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { Reset(); }
     void TearDown() override {
         Send(kFMXT_Shutdown);
@@ -216,8 +216,8 @@ TEST(StringRequest, AnswersNameDescriptionAndOptions) {
         {131, 12, u"VLKR1nnYnnn", 11},
         {131, 5, u"VLKR", 4},  // cut to capacity - 1, never past the buffer
         {131, 1, u"", 0},
-        {128, 20, u"", 0},   // 20 units of text do not fit in 20 units with the NUL: empty
-        {128, 21, u"", 0},   // nor in 21: a string of capacity - 1 units is not copied
+        {128, 20, u"", 0},  // 20 units of text do not fit in 20 units with the NUL: empty
+        {128, 21, u"", 0},  // nor in 21: a string of capacity - 1 units is not copied
         {128, 22, u"Velkora MIDI Plug-In", 20},
     };
     for (const Row& row : rows) {
@@ -236,16 +236,16 @@ TEST(StringRequest, AnswersNameDescriptionAndOptions) {
 
 // Swaps in a test table for the bundle's strings, and back.
 class StringTable : public ::testing::Test {
-protected:
-    void SetUp() override {
-        gPluginInstance.store(reinterpret_cast<FMX_PtrType>(&call));
-    }
+  protected:
+    void SetUp() override { gPluginInstance.store(reinterpret_cast<FMX_PtrType>(&call)); }
     void TearDown() override {
         gPluginInstance.store(0);
         std::string real = ReadFileText(VELKORA_STRINGS_PATH);
         _CFStubRegisterStringsTable("Localizable", real.data(), real.size());
     }
-    static void Use(const std::string& table) { _CFStubRegisterStringsTable("Localizable", table.data(), table.size()); }
+    static void Use(const std::string& table) {
+        _CFStubRegisterStringsTable("Localizable", table.data(), table.size());
+    }
     static std::string ReadFileText(const std::string& path) {
         FILE* f = std::fopen(path.c_str(), "rb");
         std::string s;
@@ -259,14 +259,13 @@ protected:
 
 TEST_F(StringTable, CapacityRulesOfTheBundleLoader) {
     struct Row {
-        size_t length;          // units of string 101
+        size_t length;  // units of string 101
         unsigned long capacity;
-        unsigned long copied;   // what Sub_OSXLoadString answers
+        unsigned long copied;  // what Sub_OSXLoadString answers
     };
     const Row rows[] = {
-        {1022, 1024, 1022}, {1023, 1024, 0}, {1024, 1024, 0}, {1500, 1024, 0},
-        {254, 256, 254},    {255, 256, 0},   {0, 1024, 0},    {1, 2, 0},
-        {5, 1, 0},          {5, 0, 0},
+        {1022, 1024, 1022}, {1023, 1024, 0}, {1024, 1024, 0}, {1500, 1024, 0}, {254, 256, 254},
+        {255, 256, 0},      {0, 1024, 0},    {1, 2, 0},       {5, 1, 0},       {5, 0, 0},
     };
     for (const Row& row : rows) {
         Use("\"String101\" = \"" + std::string(row.length, 'a') + "\";\n");

@@ -64,8 +64,7 @@ std::string Narrow(const std::string& utf8) {
         // Skip the continuation bytes of a well-formed sequence; a stray byte
         // is a character (U+FFFD) of its own.
         const size_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        for (size_t k = 0; k < extra && i + 1 < utf8.size() &&
-                           (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80;
+        for (size_t k = 0; k < extra && i + 1 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80;
              ++k) {
             ++i;
         }
@@ -203,7 +202,7 @@ std::vector<Hostile> HostileTexts() {
 }
 
 class BadInput : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         try {
             peer_.reset(new JackPeer("badinput"));
@@ -236,8 +235,8 @@ protected:
                 from = bar + 1;
             }
             EXPECT_TRUE(ok) << batch << ", " << row.what << ": got \"" << lines[i].substr(0, 200)
-                            << (lines[i].size() > 200 ? "..." : "") << "\", expected \""
-                            << expected.substr(0, 200) << (expected.size() > 200 ? "..." : "") << "\"";
+                            << (lines[i].size() > 200 ? "..." : "") << "\", expected \"" << expected.substr(0, 200)
+                            << (expected.size() > 200 ? "..." : "") << "\"";
         }
     }
 
@@ -299,10 +298,10 @@ TEST_F(BadInput, HostileNumbersGetNeutralResults) {
         const bool real = port == 0;  // the peer's ports are the only ones
         rows.push_back({"MIDISend to port " + n.first, "Velkora_MIDISend ( " + n.first + " ; \"144,60,100\" )",
                         real ? "0" : "-1"});
-        rows.push_back({"PortName out " + n.first, "Velkora_PortName ( \"out\" ; " + n.first + " )",
-                        real ? peer_in : ""});
-        rows.push_back({"PortName in " + n.first, "Velkora_PortName ( \"in\" ; " + n.first + " )",
-                        real ? peer_->out_port() : ""});
+        rows.push_back(
+            {"PortName out " + n.first, "Velkora_PortName ( \"out\" ; " + n.first + " )", real ? peer_in : ""});
+        rows.push_back(
+            {"PortName in " + n.first, "Velkora_PortName ( \"in\" ; " + n.first + " )", real ? peer_->out_port() : ""});
         // The smallest 32-bit number would wait on port 0 if it were taken
         // for its low 31 bits; its send row above already shows that.
         if (!real && port != -2147483647L - 1) {

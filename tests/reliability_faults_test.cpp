@@ -38,7 +38,6 @@ std::vector<std::string> DirectoryEntries(const std::string& path) {
     return names;
 }
 
-
 struct Row {
     std::string function;
     std::function<std::vector<Arg>()> args;  // made just before each call: port numbers can shift
@@ -46,7 +45,7 @@ struct Row {
 };
 
 class Faults : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         ASSERT_EQ(reliability::SendInit(), 55);
         try {
@@ -85,20 +84,50 @@ TEST_F(Faults, EveryHostCallOfEveryFunction) {
         {"Velkora_Version", [] { return std::vector<Arg>{"autoupdate"}; }, "autoupdate"},
         {"Velkora_Version", [] { return std::vector<Arg>{"platform"}; }, "platform"},
         {"Velkora_Version", [] { return std::vector<Arg>{"nonsense"}; }, "unknown format"},
-        {"Velkora_MIDISend", [] { return std::vector<Arg>{double(OutPort()), "144,60,100"}; }, "real port"},
-        {"Velkora_MIDISend", [] { return std::vector<Arg>{-1, "144,60,100"}; }, "no port"},
+        {"Velkora_MIDISend",
+         [] {
+             return std::vector<Arg>{double(OutPort()), "144,60,100"};
+         },
+         "real port"},
+        {"Velkora_MIDISend",
+         [] {
+             return std::vector<Arg>{-1, "144,60,100"};
+         },
+         "no port"},
         {"Velkora_PortCount", [] { return std::vector<Arg>{"out"}; }, "out"},
         {"Velkora_PortCount", [] { return std::vector<Arg>{"sideways"}; }, "bad type"},
-        {"Velkora_PortName", [] { return std::vector<Arg>{"out", double(OutPort())}; }, "real port"},
-        {"Velkora_PortName", [] { return std::vector<Arg>{"in", 9999}; }, "no port"},
+        {"Velkora_PortName",
+         [] {
+             return std::vector<Arg>{"out", double(OutPort())};
+         },
+         "real port"},
+        {"Velkora_PortName",
+         [] {
+             return std::vector<Arg>{"in", 9999};
+         },
+         "no port"},
         {"Velkora_MIDIReceive", [] { return std::vector<Arg>{double(InPort())}; }, "real port, short wait"},
         {"Velkora_MIDIReceive",
-         [] { return std::vector<Arg>{double(InPort()), double(OutPort()), "240,67,32,0,247"}; },
+         [] {
+             return std::vector<Arg>{double(InPort()), double(OutPort()), "240,67,32,0,247"};
+         },
          "with request"},
-        {"Velkora_MIDIReceive", [] { return std::vector<Arg>{9999, 0, "240,1,247"}; }, "no port"},
+        {"Velkora_MIDIReceive",
+         [] {
+             return std::vector<Arg>{9999, 0, "240,1,247"};
+         },
+         "no port"},
         {"Velkora_Checksum", [] { return std::vector<Arg>{"1,2,3, 300,-1"}; }, "list"},
-        {"Velkora_SysexWrite", [syx] { return std::vector<Arg>{"240,67,16,0,247", syx}; }, "write"},
-        {"Velkora_SysexWrite", [syx] { return std::vector<Arg>{"", syx}; }, "empty data"},
+        {"Velkora_SysexWrite",
+         [syx] {
+             return std::vector<Arg>{"240,67,16,0,247", syx};
+         },
+         "write"},
+        {"Velkora_SysexWrite",
+         [syx] {
+             return std::vector<Arg>{"", syx};
+         },
+         "empty data"},
         {"Velkora_SysexRead", [syx] { return std::vector<Arg>{syx}; }, "read"},
         {"Velkora_SysexRead", [] { return std::vector<Arg>{}; }, "no path"},
         {"Velkora_NumToBin", [] { return std::vector<Arg>{"5,240"}; }, "list"},
@@ -106,8 +135,16 @@ TEST_F(Faults, EveryHostCallOfEveryFunction) {
         {"Velkora_BinToNum", [] { return std::vector<Arg>{"101,11111111"}; }, "list"},
         {"Velkora_NumToHex", [] { return std::vector<Arg>{"255,10,0"}; }, "list"},
         {"Velkora_HexToNum", [] { return std::vector<Arg>{"F0,7f"}; }, "list"},
-        {"Velkora_BytesToValue", [] { return std::vector<Arg>{"2,44", ""}; }, "list"},
-        {"Velkora_ValueToBytes", [] { return std::vector<Arg>{300, 2, "true"}; }, "value"},
+        {"Velkora_BytesToValue",
+         [] {
+             return std::vector<Arg>{"2,44", ""};
+         },
+         "list"},
+        {"Velkora_ValueToBytes",
+         [] {
+             return std::vector<Arg>{300, 2, "true"};
+         },
+         "value"},
     };
 
     const std::vector<std::string>& entries = reliability::EntryPoints();

@@ -101,8 +101,8 @@ int OpenDescriptors() {
 const std::vector<std::string>& EntryPoints() {
     static const std::vector<std::string> names = [] {
         std::set<std::string> found;
-        for (const char* header : {"FMXCalcEngine.h", "FMXData.h", "FMXFixPt.h", "FMXText.h", "FMXTypes.h",
-                                   "FMXClient.h"}) {
+        for (const char* header :
+             {"FMXCalcEngine.h", "FMXData.h", "FMXFixPt.h", "FMXText.h", "FMXTypes.h", "FMXClient.h"}) {
             std::ifstream in(std::string(VELKORA_SOURCE_DIR) + "/standin/sdk/include/FMWrapper/" + header);
             std::string line;
             while (std::getline(in, line)) {

@@ -23,7 +23,7 @@ using reliability::Outcome;
 const int kRounds = 100;
 
 class Lifecycle : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fmx::FMH_Hook_Reset();
         SetReceiveTiming(2, std::chrono::milliseconds(1));
@@ -67,8 +67,7 @@ protected:
 
         const long in = FindPort("in", peer.out_port());
         ASSERT_GE(in, 0) << "round " << round;
-        EXPECT_EQ(CallOk("Velkora_MIDIReceive", {double(in), double(out), "240,67,32,0,247"}), "")
-            << "round " << round;
+        EXPECT_EQ(CallOk("Velkora_MIDIReceive", {double(in), double(out), "240,67,32,0,247"}), "") << "round " << round;
         EXPECT_EQ(inport_flag, 1) << "round " << round;
         EXPECT_EQ(CallOk("Velkora_NumToHex", {"255,10,0"}), "FF,0A,00") << "round " << round;
         EXPECT_NE(CallOk("Velkora_PortName", {"out", double(out)}), "") << "round " << round;
@@ -108,11 +107,10 @@ TEST_F(Lifecycle, CallsAfterShutdownAreNeutral) {
     ASSERT_GE(out, 0);
     ASSERT_GE(in, 0);
 
-    const char* const kNames[] = {"Velkora_Version",     "Velkora_MIDISend",   "Velkora_PortCount",
-                                  "Velkora_PortName",    "Velkora_MIDIReceive", "Velkora_Checksum",
-                                  "Velkora_SysexWrite",  "Velkora_SysexRead",  "Velkora_NumToBin",
-                                  "Velkora_BinToNum",    "Velkora_NumToHex",   "Velkora_HexToNum",
-                                  "Velkora_BytesToValue", "Velkora_ValueToBytes"};
+    const char* const kNames[] = {
+        "Velkora_Version",  "Velkora_MIDISend",   "Velkora_PortCount",    "Velkora_PortName",    "Velkora_MIDIReceive",
+        "Velkora_Checksum", "Velkora_SysexWrite", "Velkora_SysexRead",    "Velkora_NumToBin",    "Velkora_BinToNum",
+        "Velkora_NumToHex", "Velkora_HexToNum",   "Velkora_BytesToValue", "Velkora_ValueToBytes"};
     std::vector<fmx::ExtPluginType> fns;
     for (const char* name : kNames) {
         fns.push_back(reliability::Find(name));

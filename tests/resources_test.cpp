@@ -52,7 +52,7 @@ std::string Narrow(const fmx::unichar16* units) {
 }
 
 class StringTables : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         gPluginInstance.store(reinterpret_cast<FMX_PtrType>(&call));
         strings = FromStringsFile(ReadFile(VELKORA_STRINGS_PATH));
@@ -72,9 +72,10 @@ TEST_F(StringTables, EveryPlatformHoldsTheSameTexts) {
         EXPECT_EQ(Narrow(buffer), row.second) << "string " << row.first;
     }
     std::string rcText = ReadFile(VELKORA_RC_PATH);
-    for (const char* entry : {"VALUE \"FileVersion\", \"2.2.0\"", "VALUE \"FileDescription\", \"Velkora MIDI Plug-In 2.2.0\"",
-                              "VALUE \"InternalName\", \"Velkora MIDI Plug-In\"",
-                              "VALUE \"OriginalFilename\", \"Velkora.fmx64\"", "FILEVERSION 2,2,0,0"}) {
+    for (const char* entry :
+         {"VALUE \"FileVersion\", \"2.2.0\"", "VALUE \"FileDescription\", \"Velkora MIDI Plug-In 2.2.0\"",
+          "VALUE \"InternalName\", \"Velkora MIDI Plug-In\"", "VALUE \"OriginalFilename\", \"Velkora.fmx64\"",
+          "FILEVERSION 2,2,0,0"}) {
         EXPECT_NE(rcText.find(entry), std::string::npos) << entry;
     }
 }
@@ -88,7 +89,9 @@ TEST_F(StringTables, PrototypesFollowTheLayoutAndMatchTheRegistration) {
     const std::string list = param + "(?: ; " + param + ")*";
     std::regex layout("^(Velkora_[A-Za-z]+)\\( (?:(" + list + ")(?: ; \\{ (" + list + ") \\})?|\\{ (" + list +
                       ") \\}) \\)$");
-    auto count = [](const std::string& s) { return s.empty() ? 0 : 1 + static_cast<int>(std::count(s.begin(), s.end(), ';')); };
+    auto count = [](const std::string& s) {
+        return s.empty() ? 0 : 1 + static_cast<int>(std::count(s.begin(), s.end(), ';'));
+    };
     for (int n = 1; n <= 14; ++n) {
         const std::string& prototype = strings[100 + n];
         std::smatch m;

@@ -27,10 +27,50 @@ std::string ModelWrite(const ByteArray& bytes, const std::string& separator, con
 // Pieces that strtoul treats specially, mixed with plain digits and the
 // separators themselves so that elements and separators run into each other.
 const std::vector<std::string> kPieces = {
-    "0", "1", "7", "9", "10", "127", "255", "256", "300", "999", "a", "F", "f", "g", "Z", "x", "0x", "0X",
-    " ", "  ", "\t", "\n", "\r", "+", "-", ".", ";", ":", ",", "::", "4294967296", "18446744073709551615",
-    "18446744073709551616", "99999999999999999999999", "000000000000000000000000012", "01", "10", "11",
-    "-0x", "+0X1", "ab", "AB", "\xC3\xA9", std::string(1, '\0'),
+    "0",
+    "1",
+    "7",
+    "9",
+    "10",
+    "127",
+    "255",
+    "256",
+    "300",
+    "999",
+    "a",
+    "F",
+    "f",
+    "g",
+    "Z",
+    "x",
+    "0x",
+    "0X",
+    " ",
+    "  ",
+    "\t",
+    "\n",
+    "\r",
+    "+",
+    "-",
+    ".",
+    ";",
+    ":",
+    ",",
+    "::",
+    "4294967296",
+    "18446744073709551615",
+    "18446744073709551616",
+    "99999999999999999999999",
+    "000000000000000000000000012",
+    "01",
+    "10",
+    "11",
+    "-0x",
+    "+0X1",
+    "ab",
+    "AB",
+    "\xC3\xA9",
+    std::string(1, '\0'),
 };
 
 const std::vector<std::string> kSeparators = {",", "::", ":", "ab", "0", "1", " ", ", ", "x", "-"};
@@ -59,8 +99,8 @@ TEST(CodecAgainstModel, ReadingGeneratedLists) {
         const ByteArray want = ModelRead(text, separator, radix);
         if (got != want) {
             ++mismatches;
-            ADD_FAILURE() << "text \"" << fuzz::Escaped(text) << "\", separator \"" << separator << "\", radix \"" << radix
-                          << "\": got " << Show(got) << ", model " << Show(want);
+            ADD_FAILURE() << "text \"" << fuzz::Escaped(text) << "\", separator \"" << separator << "\", radix \""
+                          << radix << "\": got " << Show(got) << ", model " << Show(want);
         }
     }
 }

@@ -25,7 +25,7 @@ std::string DigitsAndCommas(size_t length) {
 }
 
 class HostHooks : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { fmx::FMH_Hook_Reset(); }
 };
 
@@ -36,17 +36,29 @@ struct StringCase {
     std::string expected;
 };
 
-const char kEuro[] = "\xE2\x82\xAC";       // U+20AC, three bytes in UTF-8, none in code page 437
-const char kEAcute[] = "\xC3\xA9";         // U+00E9, 0x82 in code page 437
+const char kEuro[] = "\xE2\x82\xAC";          // U+20AC, three bytes in UTF-8, none in code page 437
+const char kEAcute[] = "\xC3\xA9";            // U+00E9, 0x82 in code page 437
 const char kKeyboard[] = "\xF0\x9F\x8E\xB9";  // U+1F3B9, a surrogate pair
 
 const StringCase kStringCases[] = {
     {"empty", "", -1, ""},
     {"value list unchanged", "144,60,127", -1, "144,60,127"},
     {"blanks kept", " 1 , 2 ", -1, " 1 , 2 "},
-    {"U+0000 ends the string", std::string("12\0" "34", 5), -1, "12"},
-    {"U+0000 ends a UTF-8 string", std::string("ab\0" "cd", 5), 1, "ab"},
-    {"U+0000 first", std::string("\0" "5", 2), 2, ""},
+    {"U+0000 ends the string",
+     std::string("12\0"
+                 "34",
+                 5),
+     -1, "12"},
+    {"U+0000 ends a UTF-8 string",
+     std::string("ab\0"
+                 "cd",
+                 5),
+     1, "ab"},
+    {"U+0000 first",
+     std::string("\0"
+                 "5",
+                 2),
+     2, ""},
     {"code page 437", kEAcute, 2, "\x82"},
     {"UTF-8", kEAcute, 1, kEAcute},
     {"UTF-8 three bytes a unit", kEuro, 1, kEuro},
@@ -70,12 +82,11 @@ TEST_F(HostHooks, ParameterAsStringTable) {
     for (const StringCase& c : kStringCases) {
         Vect parms;
         parms.Text("first").Text(c.utf8);
-        const std::string got =
-            c.encoding < 0 ? ParameterAsString(*parms.v, 1)
-                           : ParameterAsString(*parms.v, 1, fmx::Text::Encoding(c.encoding));
+        const std::string got = c.encoding < 0 ? ParameterAsString(*parms.v, 1)
+                                               : ParameterAsString(*parms.v, 1, fmx::Text::Encoding(c.encoding));
         EXPECT_EQ(got.size(), c.expected.size()) << c.name;
-        EXPECT_TRUE(got == c.expected) << c.name << " (" << c.utf8.size() << " bytes of UTF-8, encoding "
-                                       << c.encoding << ")";
+        EXPECT_TRUE(got == c.expected) << c.name << " (" << c.utf8.size() << " bytes of UTF-8, encoding " << c.encoding
+                                       << ")";
     }
 }
 
@@ -92,8 +103,8 @@ TEST_F(HostHooks, HostFailuresLeaveAsTheSdkRaisesThem) {
         int code;
         size_t length;
     } cases[] = {
-        {"FM_Text_GetBytes", 1, 10},    {"FM_Text_GetBytes", 2, 10},    {"FM_Text_GetBytes", 1, 50000},
-        {"FM_Text_GetBytes", 2, 50000}, {"FM_Text_GetSize", 1, 10},     {"FM_DataVect_AtAsText", 2, 10},
+        {"FM_Text_GetBytes", 1, 10},    {"FM_Text_GetBytes", 2, 10}, {"FM_Text_GetBytes", 1, 50000},
+        {"FM_Text_GetBytes", 2, 50000}, {"FM_Text_GetSize", 1, 10},  {"FM_DataVect_AtAsText", 2, 10},
     };
     for (const Case& c : cases) {
         Vect parms;

@@ -73,7 +73,10 @@ const ReadCase kReadCases[] = {
     {"twenty nines saturate", "99999999999999999999", ",", "dec", {255}},
     {"saturated with sign", "-99999999999999999999", ",", "dec", {kNegativeOverflow}},
     {"largest 64-bit value", "18446744073709551615", ",", "dec", {255}},
-    {"largest 64-bit value less one", "18446744073709551614", ",", "dec",
+    {"largest 64-bit value less one",
+     "18446744073709551614",
+     ",",
+     "dec",
      {static_cast<unsigned char>(sizeof(unsigned long) == 8 ? 254 : 255)}},
     {"one past 64 bits", "18446744073709551616", ",", "dec", {255}},
     {"long run of leading zeros", "0000000000000000000000000000000000000001", ",", "dec", {1}},
@@ -94,7 +97,13 @@ const ReadCase kReadCases[] = {
     {"signed element before digit separator", "-151", "5", "dec", {255, 1}},
     {"hex element before digit separator", " f0f", "0", "hex", {15, 15}},
     {"prefixed element before digit separator", "0x1a2", "a", "hex", {1, 2}},
-    {"zero byte ends an element", std::string("1\0" "2,3", 5), ",", "dec", {1, 3}},
+    {"zero byte ends an element",
+     std::string("1\0"
+                 "2,3",
+                 5),
+     ",",
+     "dec",
+     {1, 3}},
     {"blank element at the end", "1, 7", ",", "dec", {1, 7}},
     {"thousands of blanks before a digit", std::string(5000, ' ') + "5,6", ",", "dec", {5, 6}},
     {"long element of digits", std::string(4000, '9') + ",1", ",", "dec", {255, 1}},
@@ -195,10 +204,11 @@ struct RangeCase {
 
 TEST(CheckRange, Table) {
     const RangeCase cases[] = {
-        {0, 1, 4, 1},   {-1, 1, 4, 1}, {-2147483647L - 1, 1, 4, 1}, {1, 1, 4, 1},   {3, 1, 4, 3},
-        {4, 1, 4, 4},   {5, 1, 4, 4},  {9, 1, 4, 4},                {2147483647L, 1, 4, 4},
-        {5, 10, 3, 3},  {0, 10, 3, 3}, {20, 10, 3, 3},              {-5, -10, -1, -5},
-        {-20, -10, -1, -10},
+        {0, 1, 4, 1},      {-1, 1, 4, 1},       {-2147483647L - 1, 1, 4, 1},
+        {1, 1, 4, 1},      {3, 1, 4, 3},        {4, 1, 4, 4},
+        {5, 1, 4, 4},      {9, 1, 4, 4},        {2147483647L, 1, 4, 4},
+        {5, 10, 3, 3},     {0, 10, 3, 3},       {20, 10, 3, 3},
+        {-5, -10, -1, -5}, {-20, -10, -1, -10},
     };
     for (const RangeCase& c : cases) {
         EXPECT_EQ(CheckRange(c.value, c.low, c.high), c.expected)

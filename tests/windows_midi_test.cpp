@@ -18,15 +18,16 @@ namespace fs = std::filesystem;
 // The plug-in looks for its DLLs in its own folder first, so the loopback
 // must lie beside it: host, FMWrapper, plug-in and loopback in one folder.
 class Installation {
-public:
+  public:
     Installation() {
-        for (const char* file : {VELKORA_HOST_PATH, VELKORA_FMWRAPPER_PATH, VELKORA_PLUGIN_PATH, VELKORA_LOOPBACK_PATH}) {
+        for (const char* file :
+             {VELKORA_HOST_PATH, VELKORA_FMWRAPPER_PATH, VELKORA_PLUGIN_PATH, VELKORA_LOOPBACK_PATH}) {
             fs::copy_file(file, fs::u8path(dir_.path()) / fs::path(file).filename());
         }
     }
     std::string Path(const char* built) const { return dir_.file(fs::path(built).filename().string()); }
 
-private:
+  private:
     TempDir dir_;
 };
 
@@ -35,8 +36,8 @@ std::vector<std::string> Session(const std::vector<std::string>& expressions) {
     static const Installation installed;
     std::string input;
     for (const std::string& e : expressions) input += e + "\n";
-    const ProcessResult run = RunProcess(
-        {installed.Path(VELKORA_HOST_PATH), "--plugin", installed.Path(VELKORA_PLUGIN_PATH)}, input, 150);
+    const ProcessResult run =
+        RunProcess({installed.Path(VELKORA_HOST_PATH), "--plugin", installed.Path(VELKORA_PLUGIN_PATH)}, input, 150);
     EXPECT_EQ(run.status, 0) << run.err;
     std::vector<std::string> lines = Lines(run.out);
     lines.resize(expressions.size());
@@ -81,11 +82,13 @@ TEST(WindowsMidi, LoopbackTable) {
     for (const auto& r : rows) expressions.push_back(r.expression);
     const std::vector<std::string> got = Session(expressions);
     // Lists are compared whole but shown by their length: the bank is 16 kB of text.
-    const auto bytes = [](const std::string& list) { return list.empty() ? 0 : 1 + std::count(list.begin(), list.end(), ','); };
+    const auto bytes = [](const std::string& list) {
+        return list.empty() ? 0 : 1 + std::count(list.begin(), list.end(), ',');
+    };
     for (size_t i = 0; i < got.size(); ++i) {
-        EXPECT_TRUE(got[i] == rows[i].expected) << rows[i].expression.substr(0, 60) << ": " << bytes(got[i])
-                                                << " bytes, expected " << bytes(rows[i].expected) << ": "
-                                                << got[i].substr(0, 60);
+        EXPECT_TRUE(got[i] == rows[i].expected)
+            << rows[i].expression.substr(0, 60) << ": " << bytes(got[i]) << " bytes, expected "
+            << bytes(rows[i].expected) << ": " << got[i].substr(0, 60);
     }
 }
 

@@ -10,9 +10,7 @@ constexpr size_t kStackBuffer = 8096;
 // The most bytes one UTF-16 unit can become. Code page 437 gives one byte per
 // character (a surrogate pair becomes a single '?'); UTF-8 gives at most
 // three per unit (a surrogate pair, two units, gives four).
-size_t BytesPerUnit(fmx::Text::Encoding encoding) {
-    return encoding == fmx::Text::kEncoding_ASCII_DOS ? 1 : 3;
-}
+size_t BytesPerUnit(fmx::Text::Encoding encoding) { return encoding == fmx::Text::kEncoding_ASCII_DOS ? 1 : 3; }
 
 size_t LengthUpToZero(const char* bytes, size_t size) {
     const void* zero = std::memchr(bytes, 0, size);

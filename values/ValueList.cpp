@@ -284,23 +284,22 @@ size_t Room(size_t n, size_t separator_size, Radix radix) {
 template <typename Char>
 Char* WriteText(Char* out, const ByteArray& bytes, const std::basic_string<Char>& separator, Radix radix) {
     switch (radix) {
-    case Radix::kHex:
-        return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
-            std::memcpy(to, kFixed<Char>.hex[b], 2 * sizeof(Char));
-            return to + 2;
-        });
-    case Radix::kBin:
-        return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
-            std::memcpy(to, kFixed<Char>.bin[b], 8 * sizeof(Char));
-            return to + 8;
-        });
-    case Radix::kRaw:
-        return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
-            *to = static_cast<Char>(b);
-            return to + 1;
-        });
-    case Radix::kDecimal:
-        break;
+        case Radix::kHex:
+            return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
+                std::memcpy(to, kFixed<Char>.hex[b], 2 * sizeof(Char));
+                return to + 2;
+            });
+        case Radix::kBin:
+            return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
+                std::memcpy(to, kFixed<Char>.bin[b], 8 * sizeof(Char));
+                return to + 8;
+            });
+        case Radix::kRaw:
+            return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
+                *to = static_cast<Char>(b);
+                return to + 1;
+            });
+        case Radix::kDecimal: break;
     }
     return WriteAll(out, bytes, separator, [](Char* to, unsigned char b) {
         std::memcpy(to, kDecimal<Char>.text[b], 4 * sizeof(Char));
@@ -327,7 +326,8 @@ std::string ByteArrayToString(const ByteArray& bytes, std::string separator, std
     std::string text;
     if (bytes.empty()) return text;
     const Radix r = RadixOf(radix);
-    if (r == Radix::kRaw && separator.empty()) return text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (r == Radix::kRaw && separator.empty())
+        return text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     text.resize(Room(bytes.size(), separator.size(), r));
     text.resize(static_cast<size_t>(WriteText(&text[0], bytes, separator, r) - text.data()));
     return text;

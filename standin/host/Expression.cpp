@@ -56,7 +56,7 @@ std::string CharAt(const std::string& s, std::size_t offset) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(const std::string& source) : s_(source) {}
 
     Node ParseWhole() {
@@ -71,7 +71,7 @@ public:
         return tree;
     }
 
-private:
+  private:
     [[noreturn]] void Fail(const std::string& message) { throw ParseFailure{pos_, message}; }
     [[noreturn]] void FailAt(std::size_t offset, const std::string& message) { throw ParseFailure{offset, message}; }
 
@@ -261,7 +261,7 @@ std::string FormatForDescription(double v) {
 }
 
 class Evaluator {
-public:
+  public:
     explicit Evaluator(FunctionTable& table) : table_(table) {}
 
     bool Check(const Node& n, Diagnostic* error) const {
@@ -324,7 +324,7 @@ public:
         return false;
     }
 
-private:
+  private:
     FunctionTable& table_;
 };
 

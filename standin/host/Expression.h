@@ -73,7 +73,7 @@ struct CallOutcome {
 };
 
 class FunctionTable {
-public:
+  public:
     virtual ~FunctionTable() = default;
     // Looks a name up as written (the table decides about case).
     virtual bool Find(const std::string& name, FunctionInfo* info) const = 0;

@@ -59,8 +59,7 @@ bool PluginLoader::Load(const std::string& path, std::string* why) {
     return true;
 }
 
-std::intptr_t PluginLoader::Send(std::uint8_t selector, std::uint8_t parm1, std::uint64_t parm3,
-                                 std::intptr_t result) {
+std::intptr_t PluginLoader::Send(std::uint8_t selector, std::uint8_t parm1, std::uint64_t parm3, std::intptr_t result) {
     if (!proc_) return result;
     gCallStruct.extnVersion = interfaceVersion_;
     gCallStruct.whichCall = selector;

@@ -13,7 +13,7 @@
 namespace velkora_host {
 
 class PluginLoader {
-public:
+  public:
     PluginLoader() = default;
     ~PluginLoader();
     PluginLoader(const PluginLoader&) = delete;
@@ -39,7 +39,7 @@ public:
     // Shutdown (message 4) and unload. Safe to call when nothing is loaded.
     void Unload();
 
-private:
+  private:
     void* handle_ = nullptr;
     FMX_ExternCallProc proc_ = nullptr;
     std::uint16_t interfaceVersion_ = 62;

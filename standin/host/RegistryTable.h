@@ -12,7 +12,7 @@
 namespace velkora_host {
 
 class RegistryTable : public FunctionTable {
-public:
+  public:
     bool Find(const std::string& name, FunctionInfo* info) const override;
     CallOutcome Call(const FunctionInfo& function, const std::vector<Value>& args) override;
     std::string FormatNumber(double value) const override;

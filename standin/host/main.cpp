@@ -42,7 +42,7 @@ void PrintLine(const std::string& text) {
 // While it lives, standard error goes nowhere: the MIDI library reports every
 // backend it tries while the plug-in starts, which buries our own messages.
 class QuietStderr {
-public:
+  public:
     explicit QuietStderr(bool quiet) {
         if (!quiet) return;
         std::fflush(stderr);
@@ -55,7 +55,7 @@ public:
     QuietStderr(const QuietStderr&) = delete;
     QuietStderr& operator=(const QuietStderr&) = delete;
 
-private:
+  private:
     void Restore() {
         if (saved_ < 0) return;
         std::fflush(stderr);

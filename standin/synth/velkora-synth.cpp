@@ -115,7 +115,11 @@ Bytes VoiceDump() {
     for (unsigned char b : voice) sum += b;
     const unsigned char checksum = static_cast<unsigned char>((128 - sum % 128) % 128);
 
-    Bytes dump = {0xF0, 0x43, 0x00, 0x00, static_cast<unsigned char>(voice.size() >> 7),
+    Bytes dump = {0xF0,
+                  0x43,
+                  0x00,
+                  0x00,
+                  static_cast<unsigned char>(voice.size() >> 7),
                   static_cast<unsigned char>(voice.size() & 0x7F)};
     dump.insert(dump.end(), voice.begin(), voice.end());
     dump.push_back(checksum);
@@ -201,7 +205,7 @@ bool WriteDump(const std::string& path) {
 // stop, and confirms, before the client closes. No port is ever unregistered:
 // closing the client drops it.
 class JackPort {
-public:
+  public:
     // `error` is set when it returns false.
     bool Open(const std::string& client, const std::string& port, bool input, std::string& error) {
         client_ = jack_client_open(client.c_str(), JackNoStartServer, nullptr);
@@ -216,8 +220,10 @@ public:
             return false;
         }
         input_ = input;
-        port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE, input ? JackPortIsInput : JackPortIsOutput, 0);
-        if (port_ == nullptr || jack_set_process_callback(client_, &Process, this) != 0 || jack_activate(client_) != 0) {
+        port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                   input ? JackPortIsInput : JackPortIsOutput, 0);
+        if (port_ == nullptr || jack_set_process_callback(client_, &Process, this) != 0 ||
+            jack_activate(client_) != 0) {
             error = "cannot open the JACK port " + client + ":" + port;
             return false;
         }
@@ -249,7 +255,7 @@ public:
         queue_.push_back(message);
     }
 
-private:
+  private:
     static int Process(jack_nframes_t frames, void* self) {
         JackPort& p = *static_cast<JackPort*>(self);
         if (p.stop_.load()) {
@@ -289,7 +295,7 @@ private:
 // The synthesizer proper: two JACK ports and a polling loop on the main
 // thread, so the JACK process threads only queue.
 class Synth {
-public:
+  public:
     explicit Synth(const Options& options) : options_(options), dump_(VoiceDump()) {}
 
     // Opens both ports; false (with a message on stderr) when that fails.
@@ -300,8 +306,8 @@ public:
             std::cerr << "velkora-synth: " << error << "\n";
             return false;
         }
-        std::cerr << "velkora-synth: ready (in: " << options_.client << ":" << options_.in << ", out: " << options_.client
-                  << "-out:" << options_.out << ")" << std::endl;
+        std::cerr << "velkora-synth: ready (in: " << options_.client << ":" << options_.in
+                  << ", out: " << options_.client << "-out:" << options_.out << ")" << std::endl;
         return true;
     }
 
@@ -322,7 +328,7 @@ public:
         }
     }
 
-private:
+  private:
     void Handle(const Bytes& message) {
         const std::string line = ToValueList(message) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);

@@ -28,9 +28,9 @@ void CheckRead(const std::string& text, const std::string& separator, const std:
     const ByteArray got = ValuesToByteArray(working, separator, radix);
     const model::Bytes want = model::ReadValueList(text, separator, radix);
     if (got != want) {
-        fuzz::Mismatch(("ValuesToByteArray, separator \"" + fuzz::Escaped(separator) + "\", radix \"" + radix + "\"")
-                           .c_str(),
-                       text, fuzz::Escaped(got), fuzz::Escaped(want));
+        fuzz::Mismatch(
+            ("ValuesToByteArray, separator \"" + fuzz::Escaped(separator) + "\", radix \"" + radix + "\"").c_str(),
+            text, fuzz::Escaped(got), fuzz::Escaped(want));
     }
     if (separator != "," || radix != "dec") return;
     // The send's reading into a fixed buffer: the same bytes, or their count only.
@@ -47,10 +47,10 @@ void CheckWrite(const ByteArray& bytes, const std::string& separator, const std:
     const std::string got = ByteArrayToString(bytes, separator, radix);
     const std::string want = model::WriteValueList(bytes, separator, radix);
     if (got != want) {
-        fuzz::Mismatch(("ByteArrayToString, separator \"" + fuzz::Escaped(separator) + "\", radix \"" + radix + "\"")
-                           .c_str(),
-                       std::string(bytes.begin(), bytes.end()), "\"" + fuzz::Escaped(got) + "\"",
-                       "\"" + fuzz::Escaped(want) + "\"");
+        fuzz::Mismatch(
+            ("ByteArrayToString, separator \"" + fuzz::Escaped(separator) + "\", radix \"" + radix + "\"").c_str(),
+            std::string(bytes.begin(), bytes.end()), "\"" + fuzz::Escaped(got) + "\"",
+            "\"" + fuzz::Escaped(want) + "\"");
     }
 }
 

@@ -23,7 +23,7 @@ std::string KindAndText(const Value& v) {
 // its first parameter unchanged; Kinds 0..any -> the kinds and values it got;
 // Range 1..3 -> ""; Fail 0..0 -> a failure.
 class FakeTable : public FunctionTable {
-public:
+  public:
     std::vector<std::string> calls;
 
     bool Find(const std::string& name, FunctionInfo* info) const override {
@@ -66,7 +66,7 @@ public:
         return buf;
     }
 
-private:
+  private:
     static std::string Lower(std::string s) {
         for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         return s;
@@ -129,8 +129,15 @@ TEST(HostExpression, TextLiteralsAndConcatenation) {
     const TextCase cases[] = {
         {"escaped quotes", "\"say \\\"hi\\\"\"", "say \"hi\""},
         {"escaped backslash", "\"back\\\\slash\"", "back\\slash"},
-        {"pilcrow is a carriage return", "\"a\xC2\xB6" "b\"", "a\rb"},
-        {"escaped pilcrow stays a pilcrow", "\"a\\\xC2\xB6" "b\"", "a\xC2\xB6" "b"},
+        {"pilcrow is a carriage return",
+         "\"a\xC2\xB6"
+         "b\"",
+         "a\rb"},
+        {"escaped pilcrow stays a pilcrow",
+         "\"a\\\xC2\xB6"
+         "b\"",
+         "a\xC2\xB6"
+         "b"},
         {"other backslashes are kept", "\"keep \\n\"", "keep \\n"},
         {"line break is a carriage return", "\"line\nbreak\"", "line\rbreak"},
         {"CR LF is one carriage return", "\"line\r\nbreak\"", "line\rbreak"},
@@ -172,8 +179,8 @@ TEST(HostExpression, CallsFunctionsWithTypedParameters) {
     const CallCase cases[] = {
         {"numbers reach functions as numbers", "Add ( 1 ; 2 )", "N3", "Add(N1;N2)"},
         {"names ignore case", "kInDs ( \"1\" ; 1 ; -2.5 )", "TKinds(T1;N1;N-2.5)", "Kinds(T1;N1;N-2.5)"},
-        {"results keep their kind as parameters", "Kinds ( Add ( 1 ; 2 ) ; Version )",
-         "TKinds(N3;T2.2.0)", "Add(N1;N2) Version() Kinds(N3;T2.2.0)"},
+        {"results keep their kind as parameters", "Kinds ( Add ( 1 ; 2 ) ; Version )", "TKinds(N3;T2.2.0)",
+         "Add(N1;N2) Version() Kinds(N3;T2.2.0)"},
         {"concatenation gives a text parameter", "Kinds ( \"a\" & 1 )", "TKinds(Ta1)", "Kinds(Ta1)"},
         {"a call without parameters", "Kinds", "TKinds()", "Kinds()"},
         {"a number result stays a number", "Echo ( 3.50 )", "N3.5", "Echo(N3.5)"},
@@ -242,8 +249,7 @@ TEST(HostExpression, ReportsWhereAndWhy) {
          "unknown function \"Nope\"", ""},
         {"failed call ends the evaluation", "Version & Fail & Version", S::Call, 11, "Fail returned error code 7",
          "Version() Fail()"},
-        {"failed parameter skips its function", "Add ( Fail ; 1 )", S::Call, 7, "Fail returned error code 7",
-         "Fail()"},
+        {"failed parameter skips its function", "Add ( Fail ; 1 )", S::Call, 7, "Fail returned error code 7", "Fail()"},
     };
     for (const ErrorCase& c : cases) {
         FakeTable table;
@@ -299,7 +305,8 @@ std::string Summary(const Options& o) {
     if (o.list) s += " list";
     if (o.info) s += " info";
     for (const std::string& e : o.expressions) s += " expr[" + e + "]";
-    for (const Options::Refusal& r : o.refusals) s += " refuse=" + std::to_string(r.functionId) + ":" + std::to_string(r.code);
+    for (const Options::Refusal& r : o.refusals)
+        s += " refuse=" + std::to_string(r.functionId) + ":" + std::to_string(r.code);
     if (o.printRegistryLog) s += " log";
     for (const Options::StringRequest& r : o.stringRequests) {
         s += " string=" + std::to_string(r.id) + (r.hasCapacity ? ":" + std::to_string(r.capacity) : "");
@@ -333,16 +340,21 @@ TEST(HostOptions, ParsesTheCommandLine) {
         {"largest interface version", {"--interface-version=65535"}, "plugin= iv=65535 stdin"},
         {"list reads no input", {"--list"}, "plugin= iv=62 list"},
         {"refusal with default code", {"--refuse-registration", "5"}, "plugin= iv=62 refuse=5:1 stdin"},
-        {"refusals with codes", {"--refuse-registration", "14:-3", "--refuse-registration=1:0"},
+        {"refusals with codes",
+         {"--refuse-registration", "14:-3", "--refuse-registration=1:0"},
          "plugin= iv=62 refuse=14:-3 refuse=1:0 stdin"},
-        {"string requests", {"--string-request", "131:5", "--string-request", "128"},
+        {"string requests",
+         {"--string-request", "131:5", "--string-request", "128"},
          "plugin= iv=62 string=131:5 string=128"},
         {"zero capacity", {"--string-request", "131:0"}, "plugin= iv=62 string=131:0"},
         {"messages", {"--message", "3", "--message", "255"}, "plugin= iv=62 message=3 message=255"},
         {"registry log", {"--skip-init", "--print-registry-log"}, "plugin= iv=62 log skip-init"},
-        {"fail call with defaults", {"--fail-call", "FM_Text_Assign", "X"},
+        {"fail call with defaults",
+         {"--fail-call", "FM_Text_Assign", "X"},
          "plugin= iv=62 expr[X] fail=FM_Text_Assign:1:1"},
-        {"fail call in full", {"--fail-call", "FM_Data_SetAsText:3:2"}, "plugin= iv=62 fail=FM_Data_SetAsText:3:2 stdin"},
+        {"fail call in full",
+         {"--fail-call", "FM_Data_SetAsText:3:2"},
+         "plugin= iv=62 fail=FM_Data_SetAsText:3:2 stdin"},
         {"set-as-text result", {"--set-as-text-result", "-5"}, "plugin= iv=62 settext=-5 stdin"},
     };
     for (const OptionCase& c : cases) {

@@ -51,15 +51,29 @@ TEST(HostEndToEnd, EvaluatesExpressions) {
         {"names ignore case", {"vElKoRa_vErSiOn"}, "", 0, "2.2.0\n", ""},
         {"empty parentheses and spaces", {"  Velkora_Version (  )  "}, "", 0, "2.2.0\n", ""},
         {"text parameter", {"Velkora_Version ( \"long\" )"}, "", 0, "Velkora MIDI Plug-In 2.2.0\n", ""},
-        {"in order, one line each", {"Velkora_Version ( \"short\" )", "Velkora_Version(\"autoupdate\")"}, "", 0,
-         "2.2.0\n02020000\n", ""},
-        {"concatenation with numbers", {"Velkora_Version & \"/\" & 3.50 & \"/\" & -12"}, "", 0, "2.2.0/3.5/-12\n",
+        {"in order, one line each",
+         {"Velkora_Version ( \"short\" )", "Velkora_Version(\"autoupdate\")"},
+         "",
+         0,
+         "2.2.0\n02020000\n",
          ""},
+        {"concatenation with numbers", {"Velkora_Version & \"/\" & 3.50 & \"/\" & -12"}, "", 0, "2.2.0/3.5/-12\n", ""},
         {"numbers print in FileMaker's form", {"300", "2.5", "3.50", "-0.125"}, "", 0, "300\n2.5\n3.5\n-0.125\n", ""},
-        {"carriage returns print as they are", {"\"a\xC2\xB6" "b\" & \xC2\xB6"}, "", 0, "a\rb\r\n", ""},
+        {"carriage returns print as they are",
+         {"\"a\xC2\xB6"
+          "b\" & \xC2\xB6"},
+         "",
+         0,
+         "a\rb\r\n",
+         ""},
         {"UTF-8 prints as it is", {"\"\xC3\xA9t\xC3\xA9\""}, "", 0, "\xC3\xA9t\xC3\xA9\n", ""},
         // Outside every ANSI code page: Windows must read the wide command line.
-        {"UTF-8 arguments arrive whole", {"\"\xCE\xA9\xE9\x9F\xB3\xC3\x9C\""}, "", 0, "\xCE\xA9\xE9\x9F\xB3\xC3\x9C\n", ""},
+        {"UTF-8 arguments arrive whole",
+         {"\"\xCE\xA9\xE9\x9F\xB3\xC3\x9C\""},
+         "",
+         0,
+         "\xCE\xA9\xE9\x9F\xB3\xC3\x9C\n",
+         ""},
         {"unbounded maximum", {"Velkora_SysexRead ( \"\" ; \"\" ; \"\" ) & \"|\""}, "", 0, "|\n", ""},
     };
     for (const HostCase& c : cases) Check(c);
@@ -68,25 +82,61 @@ TEST(HostEndToEnd, EvaluatesExpressions) {
 TEST(HostEndToEnd, FailedExpressionsPrintAQuestionMark) {
     const HostCase cases[] = {
         {"unknown function", {"Foo ( 1 )"}, "", 1, "?\n", "unknown function \"Foo\""},
-        {"too few parameters", {"Velkora_PortName ( \"in\" )"}, "", 1, "?\n",
+        {"too few parameters",
+         {"Velkora_PortName ( \"in\" )"},
+         "",
+         1,
+         "?\n",
          "Velkora_PortName expects 2 parameters, got 1"},
-        {"too many parameters", {"Velkora_Version ( \"a\" ; \"b\" )"}, "", 1, "?\n",
+        {"too many parameters",
+         {"Velkora_Version ( \"a\" ; \"b\" )"},
+         "",
+         1,
+         "?\n",
          "Velkora_Version expects at most 1 parameter, got 2"},
-        {"exact count", {"Velkora_ValueToBytes ( 1 ; 2 )"}, "", 1, "?\n",
+        {"exact count",
+         {"Velkora_ValueToBytes ( 1 ; 2 )"},
+         "",
+         1,
+         "?\n",
          "Velkora_ValueToBytes expects 3 parameters, got 2"},
-        {"range", {"Velkora_MIDIReceive ( 0 ; 1 ; \"\" ; 4 )"}, "", 1, "?\n",
+        {"range",
+         {"Velkora_MIDIReceive ( 0 ; 1 ; \"\" ; 4 )"},
+         "",
+         1,
+         "?\n",
          "Velkora_MIDIReceive expects 1 to 3 parameters, got 4"},
-        {"malformed, with column", {"Velkora_PortName ( \"in\" ; 0"}, "", 1, "?\n",
+        {"malformed, with column",
+         {"Velkora_PortName ( \"in\" ; 0"},
+         "",
+         1,
+         "?\n",
          "velkora-host: error at column 28: expected \")\"\n  Velkora_PortName ( \"in\" ; 0\n"
          "                             ^\n"},
-        {"later expressions still run", {"Velkora_Version", "Nope", "Velkora_Version"}, "", 1, "2.2.0\n?\n2.2.0\n",
+        {"later expressions still run",
+         {"Velkora_Version", "Nope", "Velkora_Version"},
+         "",
+         1,
+         "2.2.0\n?\n2.2.0\n",
          "unknown function \"Nope\""},
-        {"nonzero error code", {"--set-as-text-result", "9", "Velkora_Version"}, "", 1, "?\n",
+        {"nonzero error code",
+         {"--set-as-text-result", "9", "Velkora_Version"},
+         "",
+         1,
+         "?\n",
          "Velkora_Version returned error code 9"},
-        {"std::bad_alloc from the plug-in", {"--fail-call", "FM_Data_SetAsText:1:1", "Velkora_Version",
-         "Velkora_Version"}, "", 1, "?\n2.2.0\n", "Velkora_Version raised std::bad_alloc"},
-        {"std::exception from the plug-in", {"--fail-call", "FM_Data_SetAsText:1:2", "Velkora_Version"}, "", 1,
-         "?\n", "Velkora_Version raised std::exception"},
+        {"std::bad_alloc from the plug-in",
+         {"--fail-call", "FM_Data_SetAsText:1:1", "Velkora_Version", "Velkora_Version"},
+         "",
+         1,
+         "?\n2.2.0\n",
+         "Velkora_Version raised std::bad_alloc"},
+        {"std::exception from the plug-in",
+         {"--fail-call", "FM_Data_SetAsText:1:2", "Velkora_Version"},
+         "",
+         1,
+         "?\n",
+         "Velkora_Version raised std::exception"},
     };
     for (const HostCase& c : cases) Check(c);
 }
@@ -102,16 +152,24 @@ TEST(HostEndToEnd, ReadsStandardInput) {
         {"last line without line end", {}, "Velkora_Version", 0, "2.2.0\n", ""},
         {"no input", {}, "", 0, "", ""},
         {"expressions on the command line win", {"Velkora_Version"}, "Nope\n", 0, "2.2.0\n", ""},
-        {"--info reads no input", {"--info", "--skip-init"}, "Nope\n", 0,
-         "Velkora MIDI Plug-In\nVelkora adds real-time MIDI connectivity to FileMaker Pro.\nVLKR1nnYnnn\n", ""},
+        {"--info reads no input",
+         {"--info", "--skip-init"},
+         "Nope\n",
+         0,
+         "Velkora MIDI Plug-In\nVelkora adds real-time MIDI connectivity to FileMaker Pro.\nVLKR1nnYnnn\n",
+         ""},
     };
     for (const HostCase& c : cases) Check(c);
 }
 
 TEST(HostEndToEnd, InfoAndVersion) {
     const HostCase cases[] = {
-        {"--info", {"--info"}, "", 0,
-         "Velkora MIDI Plug-In\nVelkora adds real-time MIDI connectivity to FileMaker Pro.\nVLKR1nnYnnn\n", ""},
+        {"--info",
+         {"--info"},
+         "",
+         0,
+         "Velkora MIDI Plug-In\nVelkora adds real-time MIDI connectivity to FileMaker Pro.\nVLKR1nnYnnn\n",
+         ""},
         {"--version", {"--version"}, "", 0, "velkora-host 2.2.0\n", ""},
     };
     for (const HostCase& c : cases) Check(c);
@@ -164,11 +222,23 @@ TEST(HostEndToEnd, RefusesToRunWithoutAStartedPlugin) {
     const HostCase cases[] = {
         {"missing plug-in", {"--plugin", dir.file("missing.fmx"), "Velkora_Version"}, "", 2, "", "cannot load"},
         {"not a plug-in", {"--plugin", dir.file("Velkora.fmx"), "Velkora_Version"}, "", 2, "", "cannot load"},
-        {"interface version too old", {"--interface-version", "49", "Velkora_Version"}, "", 2, "",
+        {"interface version too old",
+         {"--interface-version", "49", "Velkora_Version"},
+         "",
+         2,
+         "",
          "velkora-host: Init answered -1"},
-        {"interface version too new", {"--interface-version", "256", "Velkora_Version"}, "", 2, "",
+        {"interface version too new",
+         {"--interface-version", "256", "Velkora_Version"},
+         "",
+         2,
+         "",
          "velkora-host: Init answered -1"},
-        {"registration refused", {"--refuse-registration", "7", "Velkora_Version"}, "", 2, "",
+        {"registration refused",
+         {"--refuse-registration", "7", "Velkora_Version"},
+         "",
+         2,
+         "",
          "velkora-host: Init answered -2"},
         {"bad command line", {"--interface-version", "x"}, "", 2, "", "--interface-version needs a number"},
         {"unknown option", {"--frobnicate"}, "", 2, "", "unknown option --frobnicate"},
@@ -202,33 +272,67 @@ const char kNameInEightUnits[] = "\n";
 
 TEST(HostEndToEnd, LifecycleHooks) {
     const HostCase cases[] = {
-        {"started and shut down", {"--print-registry-log"}, "", 0,
-         Sequence("register", 1, 14) + "init 55\n" + Sequence("unregister", 14, 1), ""},
-        {"refusal rolls back", {"--refuse-registration", "5", "--print-registry-log"}, "", 2,
+        {"started and shut down",
+         {"--print-registry-log"},
+         "",
+         0,
+         Sequence("register", 1, 14) + "init 55\n" + Sequence("unregister", 14, 1),
+         ""},
+        {"refusal rolls back",
+         {"--refuse-registration", "5", "--print-registry-log"},
+         "",
+         2,
          Sequence("register", 1, 4) + "refused 5\n" + Sequence("unregister", 4, 1) + "init -2\n" +
              Sequence("unregister", 14, 1),
          "Init answered -2"},
-        {"refusal of the first", {"--refuse-registration", "1:7", "--print-registry-log"}, "", 2,
-         "refused 1\ninit -2\n" + Sequence("unregister", 14, 1), "Init answered -2"},
-        {"refused version registers nothing", {"--interface-version", "49", "--print-registry-log"}, "", 2,
-         "init -1\n" + Sequence("unregister", 14, 1), "Init answered -1"},
+        {"refusal of the first",
+         {"--refuse-registration", "1:7", "--print-registry-log"},
+         "",
+         2,
+         "refused 1\ninit -2\n" + Sequence("unregister", 14, 1),
+         "Init answered -2"},
+        {"refused version registers nothing",
+         {"--interface-version", "49", "--print-registry-log"},
+         "",
+         2,
+         "init -1\n" + Sequence("unregister", 14, 1),
+         "Init answered -1"},
         {"shutdown without init", {"--skip-init", "--print-registry-log"}, "", 0, Sequence("unregister", 14, 1), ""},
-        {"without init nothing is registered", {"--skip-init", "Velkora_Version"}, "", 1, "?\n",
+        {"without init nothing is registered",
+         {"--skip-init", "Velkora_Version"},
+         "",
+         1,
+         "?\n",
          "unknown function \"Velkora_Version\""},
         {"name", {"--string-request", "128"}, "", 0, "Velkora MIDI Plug-In\n", ""},
         {"options string", {"--string-request", "131:12"}, "", 0, "VLKR1nnYnnn\n", ""},
         {"options string cut to a small buffer", {"--string-request", "131:5"}, "", 0, "VLKR\n", ""},
         {"name in a small buffer", {"--string-request", "128:8"}, "", 0, kNameInEightUnits, ""},
-        {"unknown ids leave the buffer alone", {"--string-request", "130:16", "--string-request", "132:16"}, "", 0,
-         "(untouched)\n(untouched)\n", ""},
-        {"answered before init", {"--skip-init", "--string-request", "129"}, "", 0,
-         "Velkora adds real-time MIDI connectivity to FileMaker Pro.\n", ""},
-        {"answered after a refused init", {"--interface-version", "0", "--string-request", "128"}, "", 2,
-         "Velkora MIDI Plug-In\n", "Init answered -1"},
-        {"other messages change nothing", {"--message", "1", "--message", "2", "--message", "3", "--message", "5",
-         "--message", "6"}, "", 0,
+        {"unknown ids leave the buffer alone",
+         {"--string-request", "130:16", "--string-request", "132:16"},
+         "",
+         0,
+         "(untouched)\n(untouched)\n",
+         ""},
+        {"answered before init",
+         {"--skip-init", "--string-request", "129"},
+         "",
+         0,
+         "Velkora adds real-time MIDI connectivity to FileMaker Pro.\n",
+         ""},
+        {"answered after a refused init",
+         {"--interface-version", "0", "--string-request", "128"},
+         "",
+         2,
+         "Velkora MIDI Plug-In\n",
+         "Init answered -1"},
+        {"other messages change nothing",
+         {"--message", "1", "--message", "2", "--message", "3", "--message", "5", "--message", "6"},
+         "",
+         0,
          "message 1: no change\nmessage 2: no change\nmessage 3: no change\nmessage 5: no change\n"
-         "message 6: no change\n", ""},
+         "message 6: no change\n",
+         ""},
     };
     for (const HostCase& c : cases) Check(c);
 }
@@ -306,15 +410,15 @@ TEST(HostEndToEnd, PipedInputIsNotEdited) {
 
 // A private tmux server whose pane runs velkora-host on a terminal.
 class Terminal {
-public:
+  public:
     explicit Terminal(const std::string& home) : home_(home), socket_(dir_.file("tmux")) {}
     ~Terminal() { Tmux({"kill-server"}); }
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
 
     ProcessResult Tmux(const std::vector<std::string>& args) {
-        std::vector<std::string> argv = {"env", "-u", "TMUX", "HOME=" + home_, "tmux", "-S", socket_, "-f",
-                                         "/dev/null"};
+        std::vector<std::string> argv = {"env", "-u",    "TMUX", "HOME=" + home_, "tmux",
+                                         "-S",  socket_, "-f",   "/dev/null"};
         argv.insert(argv.end(), args.begin(), args.end());
         return RunProcess(argv, "", 30);
     }
@@ -349,7 +453,7 @@ public:
     }
     std::string Pane() { return Tmux({"capture-pane", "-p", "-t", session_}).out; }
 
-private:
+  private:
     TempDir dir_;
     std::string home_, socket_, session_;
 };

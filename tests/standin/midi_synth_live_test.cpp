@@ -9,7 +9,7 @@ namespace {
 
 // A peer of this process joined to the synth's ports both ways.
 class Link {
-public:
+  public:
     explicit Link(const SynthProcess& synth) : peer_("link") {
         EXPECT_TRUE(peer_.Connect(peer_.out_port(), synth.in_port())) << synth.in_port();
         EXPECT_TRUE(peer_.Connect(synth.out_port(), peer_.in_port())) << synth.out_port();
@@ -20,7 +20,8 @@ public:
     Bytes Next(std::chrono::milliseconds patience = kPatience, const Bytes& repeat = Bytes()) {
         const auto deadline = std::chrono::steady_clock::now() + patience;
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 || !peer_.WaitFor(next_ + 1, left)) return Bytes();
             const Bytes message = peer_.Received()[next_++];
             if (message != repeat) return message;
@@ -28,7 +29,7 @@ public:
     }
     size_t Count() { return peer_.ReceivedCount(); }
 
-private:
+  private:
     JackPeer peer_;
     size_t next_ = 0;
 };
@@ -41,9 +42,8 @@ TEST(SynthLive, LogsEverythingItReceives) {
         const char* name;
         Bytes message;
     } rows[] = {
-        {"note on", {144, 60, 100}},   {"timing clock", {248}}, {"active sensing", {254}},
-        {"time code", {241, 0x21}},    {"program change", {192, 5}},
-        {"SysEx of 2,000 bytes", SysEx(2000)},
+        {"note on", {144, 60, 100}}, {"timing clock", {248}},      {"active sensing", {254}},
+        {"time code", {241, 0x21}},  {"program change", {192, 5}}, {"SysEx of 2,000 bytes", SysEx(2000)},
     };
     std::string previous;
     for (const auto& row : rows) {

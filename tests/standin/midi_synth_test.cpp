@@ -65,7 +65,8 @@ TEST(SynthCommandLine, RefusesWhatItDoesNotUnderstand) {
 TEST(SynthCommandLine, HelpDocumentsTheRequestAndTheDump) {
     const ProcessResult run = RunProcess({VELKORA_SYNTH_PATH, "--help"});
     EXPECT_EQ(run.status, 0);
-    for (const char* text : {"240,67,32,0,247", "F0 43 00 00 01 1B", "--dump-file", "--print-dump", "--echo", "--every"}) {
+    for (const char* text :
+         {"240,67,32,0,247", "F0 43 00 00 01 1B", "--dump-file", "--print-dump", "--echo", "--every"}) {
         EXPECT_NE(run.out.find(text), std::string::npos) << text;
     }
 }

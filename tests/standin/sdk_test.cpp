@@ -29,7 +29,9 @@ void* operator new(std::size_t n) {
     return p;
 }
 void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return tFailAllocations ? nullptr : std::malloc(n ? n : 1); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    return tFailAllocations ? nullptr : std::malloc(n ? n : 1);
+}
 void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
@@ -61,7 +63,7 @@ std::string Hex(const std::string& bytes) {
 
 // Every test starts without hooks and must give back every host object it made.
 class Sdk : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fmx::FMH_Hook_Reset();
         fmx::FMH_Registry_Clear();
@@ -70,7 +72,8 @@ protected:
     }
     void TearDown() override {
         fmx::FMH_Hook_Reset();
-        for (int k = 0; k < fmx::kFMH_KindCount; ++k) EXPECT_EQ(fmx::FMH_LiveObjects(k), live_[k]) << "object kind " << k;
+        for (int k = 0; k < fmx::kFMH_KindCount; ++k)
+            EXPECT_EQ(fmx::FMH_LiveObjects(k), live_[k]) << "object kind " << k;
     }
     fmx::int64 live_[fmx::kFMH_KindCount] = {};
 };
@@ -78,7 +81,12 @@ protected:
 // ---- encodings --------------------------------------------------------------
 
 TEST_F(Sdk, AssignDecodesEachEncoding) {
-    struct Row { const char* name; std::string bytes; int encoding; std::u16string expected; };
+    struct Row {
+        const char* name;
+        std::string bytes;
+        int encoding;
+        std::u16string expected;
+    };
     const Row rows[] = {
         {"ascii, native", "144,60,127", 0, u"144,60,127"},
         {"UTF-8 assigned as native is garbled, as in FileMaker", "caf\xC3\xA9", 0, u"caf\u00C3\u00A9"},
@@ -88,7 +96,10 @@ TEST_F(Sdk, AssignDecodesEachEncoding) {
         {"four-byte UTF-8 is a pair", "\xF0\x9D\x84\x9E", 1, u"\U0001D11E"},
         {"lone continuation byte", "a\x80z", 1, u"a\uFFFDz"},
         {"overlong slash", "\xC0\xAF", 1, u"\uFFFD\uFFFD"},
-        {"truncated sequence", "\xE2\x82" "A", 1, u"\uFFFD\uFFFDA"},
+        {"truncated sequence",
+         "\xE2\x82"
+         "A",
+         1, u"\uFFFD\uFFFDA"},
         {"encoded surrogate", "\xED\xA0\x80", 1, u"\uFFFD\uFFFD\uFFFD"},
         {"beyond U+10FFFF", "\xF4\x90\x80\x80", 1, u"\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"embedded NUL kept", std::string("a\0b", 3), 1, std::u16string(u"a\0b", 3)},
@@ -105,7 +116,13 @@ TEST_F(Sdk, AssignDecodesEachEncoding) {
 
 // The bytes come with a terminator, inside the buffer size given.
 TEST_F(Sdk, GetBytesWritesWholeCharactersAndATerminatorWithinTheBuffer) {
-    struct Row { const char* name; std::u16string text; uint32 bufsize, position, size; int encoding; std::string expected; };
+    struct Row {
+        const char* name;
+        std::u16string text;
+        uint32 bufsize, position, size;
+        int encoding;
+        std::string expected;
+    };
     const uint32 all = fmx::Text::kSize_End;
     const Row rows[] = {
         {"utf8 all", u"a\u00E9\u20AC", 64, 0, all, 1, "a\xC3\xA9\xE2\x82\xAC"},
@@ -157,12 +174,28 @@ TEST_F(Sdk, TextOperations) {
 // ---- numbers ----------------------------------------------------------------
 
 TEST_F(Sdk, TextReadsAsNumberLikeGetAsNumber) {
-    struct Row { const char* text; double expected; };
+    struct Row {
+        const char* text;
+        double expected;
+    };
     const Row rows[] = {
-        {"abc12.5x3", 12.53}, {"-7", -7}, {"", 0}, {"abc", 0}, {"1.2.3", 1.23}, {"x-5", -5}, {"5-3", 53},
-        {"--4", -4}, {".5", 0.5}, {"007", 7}, {"1,000", 1000}, {"  42 ", 42}, {"-", 0}, {"-0", 0},
+        {"abc12.5x3", 12.53},
+        {"-7", -7},
+        {"", 0},
+        {"abc", 0},
+        {"1.2.3", 1.23},
+        {"x-5", -5},
+        {"5-3", 53},
+        {"--4", -4},
+        {".5", 0.5},
+        {"007", 7},
+        {"1,000", 1000},
+        {"  42 ", 42},
+        {"-", 0},
+        {"-0", 0},
         {"\xD9\xA3", 0},  // ARABIC-INDIC DIGIT THREE is not an ASCII digit
-        {"12345678901234567", 12345678901234570.0}, {"0.00000000000000000001", 1e-20},
+        {"12345678901234567", 12345678901234570.0},
+        {"0.00000000000000000001", 1e-20},
     };
     for (const Row& r : rows) {
         Vect p;
@@ -174,7 +207,11 @@ TEST_F(Sdk, TextReadsAsNumberLikeGetAsNumber) {
 }
 
 TEST_F(Sdk, AsLongTruncatesAndSaturates) {
-    struct Row { const char* name; std::function<void(fmx::FixPt&)> set; fmx::int32 expected; };
+    struct Row {
+        const char* name;
+        std::function<void(fmx::FixPt&)> set;
+        fmx::int32 expected;
+    };
     const fmx::int32 kMax = std::numeric_limits<fmx::int32>::max(), kMin = std::numeric_limits<fmx::int32>::min();
     const Row rows[] = {
         {"2.9", [](fmx::FixPt& f) { f.AssignDouble(2.9); }, 2},
@@ -199,13 +236,31 @@ TEST_F(Sdk, AsLongTruncatesAndSaturates) {
 }
 
 TEST_F(Sdk, NumbersFormatAsFileMakerShowsThem) {
-    struct Row { double value; const char* expected; };
+    struct Row {
+        double value;
+        const char* expected;
+    };
     const Row rows[] = {
-        {300, "300"}, {2.5, "2.5"}, {-0.125, "-0.125"}, {0, "0"}, {-0.0, "0"}, {0.1, "0.1"},
-        {1.0 / 3, "0.3333333333333333"}, {-2.0 / 3, "-0.6666666666666666"}, {0.1 + 0.2, "0.3"}, {1e15, "1000000000000000"},
-        {1e20, "100000000000000000000"}, {1e21, "1e+21"}, {1.5e-7, "0.00000015"}, {1e-21, "1e-21"},
-        {123456789012345678.0, "123456789012345700"}, {2147483648.0, "2147483648"}, {12.53, "12.53"},
-        {9007199254740993.0, "9007199254740992"}, {std::nan(""), "?"}, {-1.25e30, "-1.25e+30"},
+        {300, "300"},
+        {2.5, "2.5"},
+        {-0.125, "-0.125"},
+        {0, "0"},
+        {-0.0, "0"},
+        {0.1, "0.1"},
+        {1.0 / 3, "0.3333333333333333"},
+        {-2.0 / 3, "-0.6666666666666666"},
+        {0.1 + 0.2, "0.3"},
+        {1e15, "1000000000000000"},
+        {1e20, "100000000000000000000"},
+        {1e21, "1e+21"},
+        {1.5e-7, "0.00000015"},
+        {1e-21, "1e-21"},
+        {123456789012345678.0, "123456789012345700"},
+        {2147483648.0, "2147483648"},
+        {12.53, "12.53"},
+        {9007199254740993.0, "9007199254740992"},
+        {std::nan(""), "?"},
+        {-1.25e30, "-1.25e+30"},
     };
     char buf[64];
     for (const Row& r : rows) {
@@ -274,11 +329,20 @@ TEST_F(Sdk, ResultStoresTextOrNumberAndTheHostMayRefuse) {
 // A value set from a text shares its characters with it; changing either one
 // afterwards must not change the other.
 TEST_F(Sdk, ValueAndTextStayApartAfterSharing) {
-    struct Row { const char* name; std::function<void(fmx::Text&)> edit; std::u16string text_after; };
+    struct Row {
+        const char* name;
+        std::function<void(fmx::Text&)> edit;
+        std::u16string text_after;
+    };
     const Row rows[] = {
         {"assign", [](fmx::Text& t) { t.Assign("1,2"); }, u"1,2"},
         {"assign with length", [](fmx::Text& t) { t.AssignWithLength("9", 1); }, u"9"},
-        {"assign unicode", [](fmx::Text& t) { const fmx::uint16 u[] = {'7', 0}; t.AssignUnicode(u); }, u"7"},
+        {"assign unicode",
+         [](fmx::Text& t) {
+             const fmx::uint16 u[] = {'7', 0};
+             t.AssignUnicode(u);
+         },
+         u"7"},
         {"append", [](fmx::Text& t) { t.AppendText(t, 0, 3); }, u"144,60,100144"},
         {"delete", [](fmx::Text& t) { t.DeleteText(3, 100); }, u"144"},
     };
@@ -370,8 +434,12 @@ TEST_F(Sdk, RegistryStoresReplacesRemovesAndLogs) {
     EXPECT_FALSE(fmx::FMH_Registry_Find("Velkora_MIDIReceive", &f)) << "refused registration stored";
     EXPECT_FALSE(fmx::FMH_Registry_Find("Velkora_MIDISend", &f)) << "unregistered function still there";
 
-    struct Ev { bool registration, refused; fmx::int16 id; };
-    const Ev expected[] = {{true, false, 1}, {true, false, 2}, {true, false, 2}, {true, false, 1}, {true, true, 5}, {false, false, 2}};
+    struct Ev {
+        bool registration, refused;
+        fmx::int16 id;
+    };
+    const Ev expected[] = {{true, false, 1}, {true, false, 2}, {true, false, 2},
+                           {true, false, 1}, {true, true, 5},  {false, false, 2}};
     ASSERT_EQ(fmx::FMH_Log_Count(), 6u);
     for (uint32 i = 0; i < 6; ++i) {
         fmx::FMH_RegistryEvent e;
@@ -410,10 +478,16 @@ TEST_F(Sdk, EveryEntryPointIsCountedAndFaultInjectable) {
     auto deleteChecked = [](auto* obj, auto del) {
         _fmxcpt x;
         del(obj, x);
-        if (x.m_code != 0) { _fmxcpt again; del(obj, again); }
+        if (x.m_code != 0) {
+            _fmxcpt again;
+            del(obj, again);
+        }
         x.Check();
     };
-    struct Row { const char* entry; std::function<void()> call; };
+    struct Row {
+        const char* entry;
+        std::function<void()> call;
+    };
     const Row rows[] = {
         {"FM_Text_Constructor1", [] { fmx::TextUniquePtr x; }},
         {"FM_Text_Delete", [&] { deleteChecked(fmx::TextUniquePtr().release(), FM_Text_Delete); }},
@@ -438,7 +512,8 @@ TEST_F(Sdk, EveryEntryPointIsCountedAndFaultInjectable) {
         {"FM_FixPt_AsLong", [&] { n->AsLong(); }},
         {"FM_FixPt_AsFloat", [&] { n->AsFloat(); }},
         {"FM_QuadChar_Constructor2", [] { fmx::QuadCharUniquePtr x('A', 'B', 'C', 'D'); }},
-        {"FM_QuadChar_Delete", [&] { deleteChecked(fmx::QuadCharUniquePtr('A', 'B', 'C', 'D').release(), FM_QuadChar_Delete); }},
+        {"FM_QuadChar_Delete",
+         [&] { deleteChecked(fmx::QuadCharUniquePtr('A', 'B', 'C', 'D').release(), FM_QuadChar_Delete); }},
         {"FM_DataVect_Size", [&] { v.Size(); }},
         {"FM_DataVect_AtAsText", [&] { v.AtAsText(0); }},
         {"FM_DataVect_AtAsNumber", [&] { v.AtAsNumber(0); }},
@@ -449,7 +524,8 @@ TEST_F(Sdk, EveryEntryPointIsCountedAndFaultInjectable) {
         {"FM_Data_GetAsText", [&] { d.GetAsText(); }},
         {"FM_Data_GetAsNumber", [&] { d.GetAsNumber(); }},
         {"FM_Data_GetNativeType", [&] { d.GetNativeType(); }},
-        {"FM_ExprEnv_RegisterExternalFunction", [&] { fmx::ExprEnv::RegisterExternalFunction(*q, 1, *t, *t, 0, 1, 0, Dummy); }},
+        {"FM_ExprEnv_RegisterExternalFunction",
+         [&] { fmx::ExprEnv::RegisterExternalFunction(*q, 1, *t, *t, 0, 1, 0, Dummy); }},
         {"FM_ExprEnv_UnRegisterExternalFunction", [&] { fmx::ExprEnv::UnRegisterExternalFunction(*q, 1); }},
     };
     for (const Row& r : rows) {
@@ -520,10 +596,10 @@ TEST_F(Sdk, HoldersReleaseEverythingWhicheverCallFails) {
     p.Number(41).Text("x");
     const fmx::DataVect& v = *p.v;
     fmx::Data& result = *fmx::FMH_Data_New();
-    const char* entries[] = {"FM_QuadChar_Constructor2", "FM_Text_Constructor1", "FM_Locale_Constructor1",
-                             "FM_FixPt_Constructor1", "FM_DataVect_AtAsNumber", "FM_FixPt_AsLong",
-                             "FM_FixPt_AssignInt", "FM_Text_Assign", "FM_DataVect_AtAsText",
-                             "FM_Text_AppendText", "FM_Data_SetAsText"};
+    const char* entries[] = {"FM_QuadChar_Constructor2", "FM_Text_Constructor1",   "FM_Locale_Constructor1",
+                             "FM_FixPt_Constructor1",    "FM_DataVect_AtAsNumber", "FM_FixPt_AsLong",
+                             "FM_FixPt_AssignInt",       "FM_Text_Assign",         "FM_DataVect_AtAsText",
+                             "FM_Text_AppendText",       "FM_Data_SetAsText"};
     for (const char* entry : entries) {
         for (int code : {1, 2}) {
             fmx::FMH_Hook_FailCall(entry, 1, code);
@@ -535,7 +611,8 @@ TEST_F(Sdk, HoldersReleaseEverythingWhicheverCallFails) {
             }
             EXPECT_TRUE(threw) << entry << " code " << code;
             for (int k = 0; k < fmx::kFMH_KindCount; ++k)
-                EXPECT_EQ(fmx::FMH_LiveObjects(k), live_[k] + (k == fmx::kFMH_Data ? 2 + 1 : 0)) << entry << " kind " << k;
+                EXPECT_EQ(fmx::FMH_LiveObjects(k), live_[k] + (k == fmx::kFMH_Data ? 2 + 1 : 0))
+                    << entry << " kind " << k;
         }
     }
     EXPECT_EQ(PluginLikeCall(v, result), 0);
@@ -554,7 +631,10 @@ TEST_F(Sdk, AllocationFailureBecomesCodeOne) {
     fmx::QuadCharUniquePtr q('V', 'L', 'K', 'R');
     fmx::Text* made = nullptr;
     const std::string longText(4096, 'x');
-    struct Row { const char* name; std::function<void(_fmxcpt&)> call; };
+    struct Row {
+        const char* name;
+        std::function<void(_fmxcpt&)> call;
+    };
     const Row rows[] = {
         {"constructor", [&](_fmxcpt& x) { made = FM_Text_Constructor1(x); }},
         {"assign", [&](_fmxcpt& x) { FM_Text_Assign(t.get(), longText.c_str(), 1, x); }},
@@ -579,15 +659,19 @@ TEST_F(Sdk, MisuseIsReportedAsCodeTwo) {
     Vect p;
     p.Text("borrowed");
     fmx::TextUniquePtr t;
-    struct Row { const char* name; std::function<void(_fmxcpt&)> call; };
+    struct Row {
+        const char* name;
+        std::function<void(_fmxcpt&)> call;
+    };
     const Row rows[] = {
         {"null text", [](_fmxcpt& x) { FM_Text_GetSize(nullptr, x); }},
-        {"an encoding this host lacks", [&](_fmxcpt& x) { FM_Text_Assign(t.get(), "a", fmx::Text::kEncoding_ASCII_Mac, x); }},
+        {"an encoding this host lacks",
+         [&](_fmxcpt& x) { FM_Text_Assign(t.get(), "a", fmx::Text::kEncoding_ASCII_Mac, x); }},
         {"delete a borrowed parameter",
          [&](_fmxcpt& x) { FM_Text_Delete(const_cast<fmx::Text*>(FM_DataVect_AtAsText(p.v, 0, x)), x); }},
-        {"delete through the wrong kind",
-         [&](_fmxcpt& x) { FM_FixPt_Delete(t.get(), x); }},
-        {"register without a function", [&](_fmxcpt& x) {
+        {"delete through the wrong kind", [&](_fmxcpt& x) { FM_FixPt_Delete(t.get(), x); }},
+        {"register without a function",
+         [&](_fmxcpt& x) {
              fmx::QuadCharUniquePtr q('V', 'L', 'K', 'R');
              FM_ExprEnv_RegisterExternalFunction(*q, 1, *t, *t, 0, 1, 0, nullptr, x);
          }},
@@ -620,7 +704,7 @@ TEST_F(Sdk, EntryPointsMayBeCalledFromSeveralThreads) {
 // ---- CoreFoundation stand-in ----------------------------------------------------
 
 class CF : public testing::Test {
-protected:
+  protected:
     void TearDown() override { EXPECT_EQ(_CFStubLiveObjects(), live_) << "CF objects leaked"; }
     CFIndex live_ = _CFStubLiveObjects();
 };
@@ -631,17 +715,26 @@ std::u16string Chars(CFStringRef s) {
     return out;
 }
 
-void UseTable(const char* name, const std::string& text) { _CFStubRegisterStringsTable(name, text.data(), text.size()); }
+void UseTable(const char* name, const std::string& text) {
+    _CFStubRegisterStringsTable(name, text.data(), text.size());
+}
 
 TEST_F(CF, FormatsTheSupportedConversions) {
-    struct Row { const char* name; std::function<CFStringRef()> make; std::u16string expected; };
+    struct Row {
+        const char* name;
+        std::function<CFStringRef()> make;
+        std::u16string expected;
+    };
     const Row rows[] = {
-        {"%d", [] { return CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("String%d"), 101); }, u"String101"},
+        {"%d", [] { return CFStringCreateWithFormat(kCFAllocatorDefault, nullptr, CFSTR("String%d"), 101); },
+         u"String101"},
         {"%lu", [] { return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("String%lu"), 114UL); }, u"String114"},
-        {"%u of 2^32-1", [] { return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%u"), 4294967295u); }, u"4294967295"},
+        {"%u of 2^32-1", [] { return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%u"), 4294967295u); },
+         u"4294967295"},
         {"%ld negative", [] { return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%ld/%i"), -5L, -6); }, u"-5/-6"},
         {"%s UTF-8", [] { return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("<%s>"), "\xC3\xA9"); }, u"<\u00E9>"},
-        {"%@ and %%", [] { return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@ 100%%"), CFSTR("a")); }, u"a 100%"},
+        {"%@ and %%", [] { return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@ 100%%"), CFSTR("a")); },
+         u"a 100%"},
         {"unknown kept", [] { return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%q %d %"), 7); }, u"%q 7 %"},
     };
     for (const Row& r : rows) {
@@ -675,7 +768,13 @@ TEST_F(CF, ReferenceCountsAndConstants) {
 }
 
 TEST_F(CF, StringsTablesParse) {
-    struct Row { const char* name; std::string text; const char16_t* key; const char16_t* expected; CFIndex size; };
+    struct Row {
+        const char* name;
+        std::string text;
+        const char16_t* key;
+        const char16_t* expected;
+        CFIndex size;
+    };
     const Row rows[] = {
         {"plain", R"("String1" = "Velkora MIDI Plug-In";)", u"String1", u"Velkora MIDI Plug-In", 1},
         {"comments", "/* a \"b\" = \"c\"; */\n// \"x\" = \"y\";\n\"k\" = \"v\";", u"k", u"v", 1},
@@ -694,7 +793,8 @@ TEST_F(CF, StringsTablesParse) {
         EXPECT_EQ(_CFStubStringsTableSize("ParseTest"), r.size) << r.name << ": " << r.text;
         CFStringRef key = CFStringCreateWithCharacters(nullptr, reinterpret_cast<const UniChar*>(r.key),
                                                        static_cast<CFIndex>(std::char_traits<char16_t>::length(r.key)));
-        CFStringRef got = CFBundleCopyLocalizedString(reinterpret_cast<CFBundleRef>(&bundle), key, key, CFSTR("ParseTest"));
+        CFStringRef got =
+            CFBundleCopyLocalizedString(reinterpret_cast<CFBundleRef>(&bundle), key, key, CFSTR("ParseTest"));
         if (r.expected == nullptr) {
             EXPECT_EQ(got, key) << r.name << ": " << r.text;
         } else {
@@ -711,7 +811,13 @@ TEST_F(CF, LookupFallsBackLikeMacOS) {
     auto bundle = reinterpret_cast<CFBundleRef>(&module);
     CFStringRef key = CFStringCreateWithCString(nullptr, "String1", kCFStringEncodingUTF8);
     CFStringRef missing = CFStringCreateWithCString(nullptr, "String9", kCFStringEncodingUTF8);
-    struct Row { const char* name; CFBundleRef bundle; CFStringRef key, value, table; CFStringRef same; const char16_t* text; };
+    struct Row {
+        const char* name;
+        CFBundleRef bundle;
+        CFStringRef key, value, table;
+        CFStringRef same;
+        const char16_t* text;
+    };
     const Row rows[] = {
         {"found", bundle, key, key, CFSTR("Localizable"), nullptr, u"Velkora MIDI Plug-In"},
         {"null table means Localizable", bundle, key, nullptr, nullptr, nullptr, u"Velkora MIDI Plug-In"},

@@ -18,7 +18,7 @@ struct ProcessResult {
 // (RunProcess below is one use of it). The destructor kills it if it still
 // runs (SIGKILL) and reaps it.
 class ChildProcess {
-public:
+  public:
     // Starts argv[0] (found on PATH unless it has a slash) with `extra_env`
     // ("NAME=value") added. Throws std::runtime_error when no process can be
     // made; a program that cannot be run ends with status 127.
@@ -47,7 +47,7 @@ public:
     std::string out;  // standard output so far; callers may take from the front
     std::string err;  // standard error so far
 
-private:
+  private:
     int Reap(int options);
 
     long pid_ = -1;
@@ -62,12 +62,11 @@ private:
 
 // Runs argv[0] with argv, feeding `input` on standard input. Kills it after
 // `timeout_seconds` (status 128 + SIGKILL then).
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
-                         int timeout_seconds = 120, const std::vector<std::string>& extra_env = {});
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "", int timeout_seconds = 120,
+                         const std::vector<std::string>& extra_env = {});
 
 // velkora-host with the built plug-in, then `args`.
-ProcessResult RunHost(const std::vector<std::string>& args, const std::string& input = "",
-                      int timeout_seconds = 120);
+ProcessResult RunHost(const std::vector<std::string>& args, const std::string& input = "", int timeout_seconds = 120);
 
 // Evaluates one expression through velkora-host; the printed line without its
 // line end ("?" for a failed call). Fails the current test on exit status 2.
@@ -80,7 +79,7 @@ std::vector<std::string> Lines(const std::string& out);
 // A fresh directory under $TMPDIR (Windows: the user's temporary folder),
 // removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -88,7 +87,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -157,7 +157,8 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::string cmd = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
-    if (std::system(cmd.c_str()) != 0) { /* best effort */ }
+    if (std::system(cmd.c_str()) != 0) { /* best effort */
+    }
 }
 
 std::vector<std::string> DirectoryEntries(const std::string& dir) {

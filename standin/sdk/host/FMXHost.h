@@ -32,14 +32,14 @@
 namespace fmx {
 
 // ---- values a host hands to a function -----------------------------------
-FMH_API Data* FMH_Data_New(void);                       // empty value (an empty text, native type kDTInvalid)
+FMH_API Data* FMH_Data_New(void);  // empty value (an empty text, native type kDTInvalid)
 FMH_API void FMH_Data_Delete(Data* d);
 FMH_API void FMH_Data_SetText(Data* d, const char* utf8, uint32 len);
 FMH_API void FMH_Data_SetNumber(Data* d, double v);
 FMH_API DataVect* FMH_DataVect_New(void);
-FMH_API void FMH_DataVect_Delete(DataVect* v);          // deletes the values it holds
+FMH_API void FMH_DataVect_Delete(DataVect* v);             // deletes the values it holds
 FMH_API void FMH_DataVect_PushBack(DataVect* v, Data* d);  // takes ownership
-FMH_API ExprEnv* FMH_ExprEnv_Get(void);                 // the one environment of this host
+FMH_API ExprEnv* FMH_ExprEnv_Get(void);                    // the one environment of this host
 
 // Text of a value as UTF-8 (length in *len); numbers in FileMaker's form
 // ("300", "2.5", "-0.125"). The pointer lives until the value changes.
@@ -62,7 +62,7 @@ struct FMH_Function {
     ExtPluginType fn;
 };
 FMH_API uint32 FMH_Registry_Count(void);
-FMH_API bool FMH_Registry_At(uint32 i, FMH_Function* out);          // in order of registration
+FMH_API bool FMH_Registry_At(uint32 i, FMH_Function* out);            // in order of registration
 FMH_API bool FMH_Registry_Find(const char* name, FMH_Function* out);  // name compared case-insensitively
 FMH_API void FMH_Registry_Clear(void);
 

@@ -78,8 +78,9 @@ std::string PluginId(const QuadCharImpl& q) { return std::string(q.c, 4); }
 }  // namespace
 
 FMX_API fmx::QuadChar* FM_QuadChar_Constructor2(char c0, char c1, char c2, char c3, fmx::_fmxcpt& _x) noexcept {
-    return Entry(__func__, _x,
-                 [&] { return Create<fmx::QuadChar>(fmx::kFMH_QuadChar, QuadCharImpl{{c0, c1, c2, c3}}); });
+    return Entry(__func__, _x, [&] {
+        return Create<fmx::QuadChar>(fmx::kFMH_QuadChar, QuadCharImpl{{c0, c1, c2, c3}});
+    });
 }
 
 FMX_API void FM_QuadChar_Delete(void* _self, fmx::_fmxcpt& _x) noexcept {
@@ -93,8 +94,14 @@ FMX_API fmx::errcode FM_ExprEnv_RegisterExternalFunction(const fmx::QuadChar& pl
                                                          fmx::ExtPluginType funcPtr, fmx::_fmxcpt& _x) noexcept {
     return Entry(__func__, _x, [&] {
         if (funcPtr == nullptr) throw BadArgument();
-        Row row{PluginId(Impl(&pluginId)), functionId, unicode::ToUtf8(Impl(&functionName).s()),
-                unicode::ToUtf8(Impl(&functionPrototype).s()), minArgs, maxArgs, compatibleOnFlags, funcPtr};
+        Row row{PluginId(Impl(&pluginId)),
+                functionId,
+                unicode::ToUtf8(Impl(&functionName).s()),
+                unicode::ToUtf8(Impl(&functionPrototype).s()),
+                minArgs,
+                maxArgs,
+                compatibleOnFlags,
+                funcPtr};
         fmx::errcode refusal = RefusalFor(functionId);
         std::unique_lock<std::mutex> lock;
         Registry& reg = Locked(lock);
@@ -152,7 +159,8 @@ FMX_API bool FMH_Registry_Find(const char* name, FMH_Function* out) {
     if (name == nullptr || out == nullptr) return false;
     std::unique_lock<std::mutex> lock;
     Registry& reg = Locked(lock);
-    auto it = std::find_if(reg.rows.begin(), reg.rows.end(), [&](const Row& r) { return SameNameIgnoringAsciiCase(r.name, name); });
+    auto it = std::find_if(reg.rows.begin(), reg.rows.end(),
+                           [&](const Row& r) { return SameNameIgnoringAsciiCase(r.name, name); });
     if (it == reg.rows.end()) return false;
     CopyOut(*it, out);
     return true;

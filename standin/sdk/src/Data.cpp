@@ -82,8 +82,7 @@ FMX_API const fmx::Text* FM_DataVect_AtAsText(const void* _self, fmx::uint32 pos
     return Entry(__func__, _x, [&] { return Handle<fmx::Text>(TextOf(ItemAt(Self<fmx::DataVect>(_self), position))); });
 }
 
-FMX_API const fmx::FixPt* FM_DataVect_AtAsNumber(const void* _self, fmx::uint32 position,
-                                                 fmx::_fmxcpt& _x) noexcept {
+FMX_API const fmx::FixPt* FM_DataVect_AtAsNumber(const void* _self, fmx::uint32 position, fmx::_fmxcpt& _x) noexcept {
     return Entry(__func__, _x,
                  [&] { return Handle<fmx::FixPt>(NumberOf(ItemAt(Self<fmx::DataVect>(_self), position))); });
 }

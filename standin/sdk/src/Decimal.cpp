@@ -144,6 +144,8 @@ std::string FormatDecimal(const Decimal& d) {
         return out + (lead < 0 ? "e-" : "e+") + std::to_string(lead < 0 ? -lead : lead);
     }
     if (d.exponent >= 0) return out + digits + std::string(static_cast<size_t>(d.exponent), '0');
-    if (lead >= 0) return out + digits.substr(0, static_cast<size_t>(lead + 1)) + "." + digits.substr(static_cast<size_t>(lead + 1));
+    if (lead >= 0)
+        return out + digits.substr(0, static_cast<size_t>(lead + 1)) + "." +
+               digits.substr(static_cast<size_t>(lead + 1));
     return out + "0." + std::string(static_cast<size_t>(-lead - 1), '0') + digits;
 }

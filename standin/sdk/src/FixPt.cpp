@@ -6,7 +6,9 @@ using namespace fmxhost;
 using fmx::FixPt;
 
 FMX_API FixPt* FM_FixPt_Constructor1(fmx::int32 val, int precision, fmx::_fmxcpt& _x) noexcept {
-    return Entry(__func__, _x, [&] { return Create<FixPt>(fmx::kFMH_FixPt, FixPtImpl{DecimalFromInt(val), precision}); });
+    return Entry(__func__, _x, [&] {
+        return Create<FixPt>(fmx::kFMH_FixPt, FixPtImpl{DecimalFromInt(val), precision});
+    });
 }
 
 FMX_API void FM_FixPt_Delete(void* _self, fmx::_fmxcpt& _x) noexcept {

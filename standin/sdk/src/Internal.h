@@ -19,7 +19,7 @@ namespace fmxhost {
 // A text's UTF-16 units. Copies share them until one of them is changed, so
 // that a value set from a multi-megabyte text does not copy it.
 class TextImpl {
-public:
+  public:
     const std::u16string& s() const { return units_ ? *units_ : Empty(); }
     void Set(std::u16string units) { units_ = std::make_shared<std::u16string>(std::move(units)); }
     // The units, this text's own from now on.
@@ -28,17 +28,26 @@ public:
         return *units_;
     }
 
-private:
+  private:
     static const std::u16string& Empty() {
         static const std::u16string empty;
         return empty;
     }
     std::shared_ptr<std::u16string> units_;  // null: empty
 };
-struct FixPtImpl { Decimal value; fmx::int32 precision = fmx::FixPt::kDefltFixedPrecision; };
-struct LocaleImpl { fmx::int32 type = fmx::Locale::kType_System; };
-struct QuadCharImpl { char c[4]; };
-struct ExprEnvImpl { int unused; };
+struct FixPtImpl {
+    Decimal value;
+    fmx::int32 precision = fmx::FixPt::kDefltFixedPrecision;
+};
+struct LocaleImpl {
+    fmx::int32 type = fmx::Locale::kType_System;
+};
+struct QuadCharImpl {
+    char c[4];
+};
+struct ExprEnvImpl {
+    int unused;
+};
 // A value is set whole, as a text or as a number; its other readings are
 // made from that on first use (a multi-megabyte list is seldom read as a
 // number, a number result seldom as text) and then kept, so that the
@@ -68,16 +77,40 @@ struct DataImpl {
         return *this;
     }
 };
-struct DataVectImpl { std::vector<DataImpl*> items; };
+struct DataVectImpl {
+    std::vector<DataImpl*> items;
+};
 
-template <typename Api> struct ImplOf;
-template <> struct ImplOf<fmx::Text> { using type = TextImpl; };
-template <> struct ImplOf<fmx::FixPt> { using type = FixPtImpl; };
-template <> struct ImplOf<fmx::Locale> { using type = LocaleImpl; };
-template <> struct ImplOf<fmx::QuadChar> { using type = QuadCharImpl; };
-template <> struct ImplOf<fmx::Data> { using type = DataImpl; };
-template <> struct ImplOf<fmx::DataVect> { using type = DataVectImpl; };
-template <> struct ImplOf<fmx::ExprEnv> { using type = ExprEnvImpl; };
+template <typename Api>
+struct ImplOf;
+template <>
+struct ImplOf<fmx::Text> {
+    using type = TextImpl;
+};
+template <>
+struct ImplOf<fmx::FixPt> {
+    using type = FixPtImpl;
+};
+template <>
+struct ImplOf<fmx::Locale> {
+    using type = LocaleImpl;
+};
+template <>
+struct ImplOf<fmx::QuadChar> {
+    using type = QuadCharImpl;
+};
+template <>
+struct ImplOf<fmx::Data> {
+    using type = DataImpl;
+};
+template <>
+struct ImplOf<fmx::DataVect> {
+    using type = DataVectImpl;
+};
+template <>
+struct ImplOf<fmx::ExprEnv> {
+    using type = ExprEnvImpl;
+};
 
 // A null object or an argument the host cannot accept: error-record code 2.
 struct BadArgument {};
@@ -91,11 +124,17 @@ auto& Impl(Api* p) {
 }
 // The object behind an entry point's untyped _self, as the fmx class it is.
 template <typename Api>
-auto& Self(void* p) { return Impl(static_cast<Api*>(p)); }
+auto& Self(void* p) {
+    return Impl(static_cast<Api*>(p));
+}
 template <typename Api>
-auto& Self(const void* p) { return Impl(static_cast<const Api*>(p)); }
+auto& Self(const void* p) {
+    return Impl(static_cast<const Api*>(p));
+}
 template <typename Api, typename I>
-const Api* Handle(const I& impl) { return reinterpret_cast<const Api*>(&impl); }
+const Api* Handle(const I& impl) {
+    return reinterpret_cast<const Api*>(&impl);
+}
 
 // ---- hook state (Hooks.cpp) -------------------------------------------------
 // One per FM_* entry point, made on its first call and never freed. Counting a

@@ -84,8 +84,11 @@ inline size_t AppendUtf8(std::u16string& out, const char* s, size_t n) {
             continue;
         }
         unsigned char lead = b[i];
-        size_t len = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                   : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        size_t len = lead < 0x80                    ? 1
+                     : lead >= 0xC2 && lead <= 0xDF ? 2
+                     : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                    : 0;
         char32_t c = len == 1 ? lead : len == 2 ? lead & 0x1F : len == 3 ? lead & 0x0F : lead & 0x07;
         bool ok = len != 0 && i + len <= n;
         for (size_t k = 1; ok && k < len; ++k) {

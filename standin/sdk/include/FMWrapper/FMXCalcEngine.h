@@ -19,13 +19,13 @@ class DataVect;
 class ExprEnv;
 
 class DataVect {
-public:
+  public:
     inline uint32 Size() const;
     inline const Data& At(uint32 position) const;
     inline const Text& AtAsText(uint32 position) const;
     inline const FixPt& AtAsNumber(uint32 position) const;
 
-private:
+  private:
     DataVect();
     DataVect(const DataVect&);
 };
@@ -34,7 +34,7 @@ private:
 typedef errcode (*ExtPluginType)(short functionId, const ExprEnv& env, const DataVect& parms, Data& result);
 
 class ExprEnv {
-public:
+  public:
     // Registration flags.
     enum {
         kMayEvaluateOnServer = 0x00000001,
@@ -49,13 +49,12 @@ public:
         kDisplayInAllDialogs = 0x0000FF00
     };
 
-    inline static errcode RegisterExternalFunction(const QuadChar& pluginId, short functionId,
-                                                   const Text& functionName, const Text& functionPrototype,
-                                                   short minArgs, short maxArgs, uint32 compatibleOnFlags,
-                                                   ExtPluginType funcPtr);
+    inline static errcode RegisterExternalFunction(const QuadChar& pluginId, short functionId, const Text& functionName,
+                                                   const Text& functionPrototype, short minArgs, short maxArgs,
+                                                   uint32 compatibleOnFlags, ExtPluginType funcPtr);
     inline static errcode UnRegisterExternalFunction(const QuadChar& pluginId, short functionId);
 
-private:
+  private:
     ExprEnv();
     ExprEnv(const ExprEnv&);
 };
@@ -67,8 +66,7 @@ extern "C" {
 FMX_API fmx::uint32 FM_DataVect_Size(const void* _self, fmx::_fmxcpt& _x) noexcept;
 FMX_API const fmx::Data* FM_DataVect_At(const void* _self, fmx::uint32 position, fmx::_fmxcpt& _x) noexcept;
 FMX_API const fmx::Text* FM_DataVect_AtAsText(const void* _self, fmx::uint32 position, fmx::_fmxcpt& _x) noexcept;
-FMX_API const fmx::FixPt* FM_DataVect_AtAsNumber(const void* _self, fmx::uint32 position,
-                                                 fmx::_fmxcpt& _x) noexcept;
+FMX_API const fmx::FixPt* FM_DataVect_AtAsNumber(const void* _self, fmx::uint32 position, fmx::_fmxcpt& _x) noexcept;
 FMX_API fmx::errcode FM_ExprEnv_RegisterExternalFunction(const fmx::QuadChar& pluginId, short functionId,
                                                          const fmx::Text& functionName,
                                                          const fmx::Text& functionPrototype, short minArgs,
@@ -106,10 +104,9 @@ inline const FixPt& DataVect::AtAsNumber(uint32 position) const {
     return *r;
 }
 
-inline errcode ExprEnv::RegisterExternalFunction(const QuadChar& pluginId, short functionId,
-                                                 const Text& functionName, const Text& functionPrototype,
-                                                 short minArgs, short maxArgs, uint32 compatibleOnFlags,
-                                                 ExtPluginType funcPtr) {
+inline errcode ExprEnv::RegisterExternalFunction(const QuadChar& pluginId, short functionId, const Text& functionName,
+                                                 const Text& functionPrototype, short minArgs, short maxArgs,
+                                                 uint32 compatibleOnFlags, ExtPluginType funcPtr) {
     _fmxcpt _x;
     errcode r = FM_ExprEnv_RegisterExternalFunction(pluginId, functionId, functionName, functionPrototype, minArgs,
                                                     maxArgs, compatibleOnFlags, funcPtr, _x);

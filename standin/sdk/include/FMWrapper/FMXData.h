@@ -17,7 +17,7 @@ class Text;
 class FixPt;
 
 class Data {
-public:
+  public:
     enum DataType { kDTInvalid, kDTText, kDTNumber, kDTDate, kDTTime, kDTTimeStamp, kDTBinary, kDTBoolean };
 
     inline const Text& GetAsText() const;
@@ -29,7 +29,7 @@ public:
     inline errcode SetAsText(const Text& textData, const Locale& sourceLocale, const DataType nativeType = kDTText);
     inline void SetAsNumber(const FixPt& numericData, const DataType nativeType = kDTNumber);
 
-private:
+  private:
     Data();
     Data(const Data&);
 };

@@ -184,20 +184,20 @@ extern FMX_ExternCallPtr gFMX_ExternCallPtr;
 #endif
 #if defined(FMX_PIN)
 //      field        Linux/macOS  Windows x64
-FMX_PIN(extnVersion,   0,  0);
-FMX_PIN(unusedID,      2,  2);
-FMX_PIN(entryPoint,    6,  4);
-FMX_PIN(unusedFlag,   14, 12);
-FMX_PIN(whichCall,    15, 13);
-FMX_PIN(unsafeCalls,  16, 14);
-FMX_PIN(parm1,        17, 15);
-FMX_PIN(parm2,        18, 16);
-FMX_PIN(parm3,        26, 24);
-FMX_PIN(instanceID,   34, 32);
-FMX_PIN(result,       42, 40);
-FMX_PIN(unused,       50, 48);
+FMX_PIN(extnVersion, 0, 0);
+FMX_PIN(unusedID, 2, 2);
+FMX_PIN(entryPoint, 6, 4);
+FMX_PIN(unusedFlag, 14, 12);
+FMX_PIN(whichCall, 15, 13);
+FMX_PIN(unsafeCalls, 16, 14);
+FMX_PIN(parm1, 17, 15);
+FMX_PIN(parm2, 18, 16);
+FMX_PIN(parm3, 26, 24);
+FMX_PIN(instanceID, 34, 32);
+FMX_PIN(result, 42, 40);
+FMX_PIN(unused, 50, 48);
 FMX_PIN(cStartScript, 58, 56);
-FMX_PIN(cCurrentEnv,  66, 64);
+FMX_PIN(cCurrentEnv, 66, 64);
 #if defined(_WIN64)
 static_assert(sizeof(FMX_ExternCallStruct) == 72, "call structure size");
 #else

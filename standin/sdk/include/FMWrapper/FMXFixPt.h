@@ -10,7 +10,7 @@ extern "C++" {
 namespace fmx {
 
 class FixPt {
-public:
+  public:
     enum { kDefltFixedPrecision = 16 };
 
     inline void AssignInt(int32 that);
@@ -21,13 +21,13 @@ public:
     inline void AssignInt64(int64 that);
     inline void operator delete(void* obj);
 
-private:
+  private:
     FixPt();
     FixPt(const FixPt&);
 };
 
 class FixPtUniquePtr : public std::unique_ptr<FixPt> {
-public:
+  public:
     inline FixPtUniquePtr(int32 val = 0, int precision = FixPt::kDefltFixedPrecision);
 };
 

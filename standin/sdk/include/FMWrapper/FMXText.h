@@ -10,7 +10,7 @@ extern "C++" {
 namespace fmx {
 
 class Text {
-public:
+  public:
     // The host's byte encodings, numbered as the host numbers them. This
     // host converts Native (Windows-1252, the desktop default, so that UTF-8
     // handed over as native text comes out garbled here as it does in
@@ -80,13 +80,13 @@ public:
     inline bool operator==(const Text& that) const;
     inline void operator delete(void* obj);
 
-private:
+  private:
     Text();
     Text(const Text&);
 };
 
 class TextUniquePtr : public std::unique_ptr<Text> {
-public:
+  public:
     inline TextUniquePtr();
 };
 
@@ -145,8 +145,7 @@ inline void Text::AssignUnicodeWithLength(const uint16* s, uint32 strlength) {
     FM_Text_AssignUnicodeWithLength(this, s, strlength, _x);
     _x.Check();
 }
-inline void Text::GetBytes(char* charbuffer, uint32 buffersize, uint32 position, uint32 size,
-                           Encoding encoding) const {
+inline void Text::GetBytes(char* charbuffer, uint32 buffersize, uint32 position, uint32 size, Encoding encoding) const {
     _fmxcpt _x;
     FM_Text_GetBytes(this, charbuffer, buffersize, position, size, encoding, _x);
     _x.Check();

@@ -9,10 +9,10 @@ extern "C++" {
 namespace fmx {
 
 class CharacterStyle {
-public:
+  public:
     typedef unsigned short FontID;
 
-private:
+  private:
     CharacterStyle();
     CharacterStyle(const CharacterStyle&);
 };

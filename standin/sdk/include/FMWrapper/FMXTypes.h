@@ -12,16 +12,16 @@ extern "C++" {
 namespace fmx {
 
 class QuadChar {
-public:
+  public:
     inline void operator delete(void* obj);
 
-private:
+  private:
     QuadChar();
     QuadChar(const QuadChar&);
 };
 
 class Locale {
-public:
+  public:
     enum Type {
         kType_None = 0,
         kType_System = 1,
@@ -32,18 +32,18 @@ public:
     };
     inline void operator delete(void* obj);
 
-private:
+  private:
     Locale();
     Locale(const Locale&);
 };
 
 class QuadCharUniquePtr : public std::unique_ptr<QuadChar> {
-public:
+  public:
     inline QuadCharUniquePtr(char c0, char c1, char c2, char c3);
 };
 
 class LocaleUniquePtr : public std::unique_ptr<Locale> {
-public:
+  public:
     inline LocaleUniquePtr(Locale::Type inputType = Locale::kType_System);
 };
 
