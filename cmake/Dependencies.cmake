@@ -1,7 +1,6 @@
 # RtMidi as an imported target: from the system (Debian: librtmidi-dev), or a
 # static build in VELKORA_RTMIDI_DIR (include/, lib/; tools/windows.sh makes
 # one for Windows), whose WinMM must come after it on the link line.
-set(VELKORA_RTMIDI_DIR "" CACHE PATH "A static RtMidi build to use instead of the system's")
 find_package(PkgConfig REQUIRED)
 if(VELKORA_RTMIDI_DIR)
   add_library(Velkora::RtMidi STATIC IMPORTED GLOBAL)
