@@ -51,8 +51,6 @@ else()
   target_include_directories(velkora_sdk SYSTEM INTERFACE "${_sdk}/Headers")
   target_link_libraries(velkora_sdk INTERFACE "${FMWRAPPER_LIBRARY}")
   add_subdirectory(standin/sdk)  # the CoreFoundation stand-in, for Linux
-  set(VELKORA_BUILD_TESTS OFF)
-  set(VELKORA_BUILD_BENCH OFF)
   message(STATUS "Building the plug-in against the SDK in ${_sdk} "
                  "(velkora-host, tests and benchmarks need the stand-in)")
 endif()
