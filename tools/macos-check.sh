@@ -11,7 +11,7 @@
 # has macOS's C library headers and libSystem, but no Apple framework and no
 # ld64. So the sources compile against the CoreFoundation and SDK stand-ins'
 # headers, and the link leaves FMWrapper's, CoreFoundation's and RtMidi's
-# symbols to the loader (empty stubs stand for the two frameworks). CMake
+# symbols to the loader (empty stubs stand for the frameworks). CMake
 # configures each architecture as a macOS build against a vendor SDK: the
 # sources, definitions, version and bundle are the macOS build's own.
 # The toolchain (about 350 MB) and Zig's cache (its libc++ for each target,
@@ -73,8 +73,8 @@ export ZIG_GLOBAL_CACHE_DIR=$cache/zig-$zig_version-cache
 
 # ---- what stands in for Apple's SDK ---------------------------------------------
 # A vendor SDK whose headers are the stand-in's and whose framework is an
-# empty stub (its symbols are the loader's business), an empty CoreFoundation
-# framework, and RtMidi as its header.
+# empty stub (its symbols are the loader's business), empty system
+# frameworks, and RtMidi as its header with an empty library.
 stubs=$build/stubs
 stub_framework() { # DIR NAME INSTALL_NAME
   mkdir -p "$1/$2.framework"
@@ -84,8 +84,9 @@ stub_framework() { # DIR NAME INSTALL_NAME
 mkdir -p "$stubs/sdk" "$stubs/rtmidi/include" "$stubs/rtmidi/lib" "$stubs/bin"
 ln -sfn "$root/standin/sdk/include" "$stubs/sdk/Headers"
 stub_framework "$stubs/sdk/Libraries/macOS" FMWrapper "@executable_path/../Frameworks/FMWrapper.framework/FMWrapper"
-stub_framework "$stubs/frameworks" CoreFoundation \
-  /System/Library/Frameworks/CoreFoundation.framework/Versions/A/CoreFoundation
+for f in CoreFoundation CoreMIDI CoreAudio CoreServices; do
+  stub_framework "$stubs/frameworks" $f /System/Library/Frameworks/$f.framework/Versions/A/$f
+done
 ln -sfn "$rtmidi_header" "$stubs/rtmidi/include/RtMidi.h"
 printf '!<arch>\n' >"$stubs/rtmidi/lib/librtmidi.a"
 
@@ -93,8 +94,14 @@ printf '!<arch>\n' >"$stubs/rtmidi/lib/librtmidi.a"
 binaries=()
 for arch in aarch64 x86_64; do
   b=$build/$arch
+  # Zig's linker knows no -exported_symbol: the wrappers drop it, and the
+  # export check below reads what ld64 would export.
   for tool in cc c++; do
-    printf '#!/bin/sh\nexec "%s" %s -target %s-macos "$@"\n' "$zig" "$tool" "$arch" >"$stubs/bin/$arch-$tool"
+    cat >"$stubs/bin/$arch-$tool" <<WRAPPER
+#!/bin/sh
+for a; do shift; case "\$a" in -Wl,-exported_symbol,*) ;; *) set -- "\$@" "\$a" ;; esac; done
+exec "$zig" $tool -target $arch-macos "\$@"
+WRAPPER
     chmod +x "$stubs/bin/$arch-$tool"
   done
   if [ ! -f "$b/CMakeCache.txt" ]; then
