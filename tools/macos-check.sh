@@ -45,8 +45,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"
 fi
-rtmidi_header=$(ls /usr/include/rtmidi/RtMidi.h /usr/local/include/rtmidi/RtMidi.h 2>/dev/null | head -n1) ||
-  true
+rtmidi_header=""
+for f in /usr/include/rtmidi/RtMidi.h /usr/local/include/rtmidi/RtMidi.h; do
+  [ -f "$f" ] && { rtmidi_header=$f; break; }
+done
 [ -n "$rtmidi_header" ] || fail "no rtmidi/RtMidi.h (package librtmidi-dev)"
 
 # ---- the Zig toolchain, once, into the cache -------------------------------------
@@ -152,29 +154,6 @@ archs=$(llvm-lipo-14 -archs "$bundle/Contents/MacOS/Velkora" | tr ' ' '\n' | sor
 [ "$archs" = "arm64 x86_64" ] || fail "the bundle's binary holds '$archs', not arm64 and x86_64"
 
 # ---- the bundle's Info.plist, read back ------------------------------------------------
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/aarch64/CMakeCache.txt")
-plugin_id=$(sed -n "s/^#define VELKORA_PLUGIN_ID '\(.\)', '\(.\)', '\(.\)', '\(.\)'.*/\1\2\3\4/p" "$root"/plugin/*.h)
-[ -n "$version" ] && [ ${#plugin_id} -eq 4 ] || fail "no version ('$version') or plug-in id ('$plugin_id') found"
-python3 - "$bundle" "$version" "$plugin_id" <<'EOF'
-import os, plistlib, sys
-
-bundle, version, plugin_id = sys.argv[1:]
-with open(os.path.join(bundle, "Contents", "Info.plist"), "rb") as f:
-    info = plistlib.load(f)
-expected = {
-    "CFBundlePackageType": "FMXT",
-    "CFBundleSignature": plugin_id,
-    "CFBundleVersion": version,
-    "CFBundleShortVersionString": version,
-}
-wrong = [f"{key} is {info.get(key)!r}, not {value!r}" for key, value in expected.items() if info.get(key) != value]
-executable = os.path.join(bundle, "Contents", "MacOS", str(info.get("CFBundleExecutable")))
-if not os.path.isfile(executable):
-    wrong.append(f"CFBundleExecutable {info.get('CFBundleExecutable')!r} names no file in Contents/MacOS")
-strings = os.path.join(bundle, "Contents", "Resources", "English.lproj", "Localizable.strings")
-if not os.path.isfile(strings):
-    wrong.append("no Resources/English.lproj/Localizable.strings")
-if wrong:
-    sys.exit("macos-check: Info.plist: " + "; ".join(wrong))
-EOF
-stamp "passed: $bundle ($archs), version $version, id $plugin_id, exports _FMExternCallProc only"
+python3 "$root/tools/macos/check-bundle.py" "$bundle" \
+  "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/aarch64/CMakeCache.txt")"
+stamp "passed: $bundle ($archs), exports _FMExternCallProc only"
