@@ -13,10 +13,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 vcpkg_root=${VCPKG_INSTALLATION_ROOT:?VCPKG_INSTALLATION_ROOT: no vcpkg}
 triplet=x64-windows-static
 # The static runtime in every target, as vcpkg's static triplet builds it.
+# MSVC's /W4 has not yet been run over these sources: its warnings are shown,
+# not fatal, until a first run has cleared them.
 configure=(-A x64 -DCMAKE_TOOLCHAIN_FILE="$vcpkg_root/scripts/buildsystems/vcpkg.cmake"
   -DVCPKG_TARGET_TRIPLET="$triplet" -DCMAKE_MSVC_RUNTIME_LIBRARY=MultiThreaded
   -DPKG_CONFIG_EXECUTABLE="$vcpkg_root/installed/x64-windows/tools/pkgconf/pkgconf.exe"
-  -DVELKORA_WERROR=ON -DVELKORA_BUILD_BENCH=OFF)
+  -DVELKORA_WERROR=OFF -DVELKORA_BUILD_BENCH=OFF)
 
 case "${1:-}" in
 build)
