@@ -104,7 +104,7 @@ Velkora $version for FileMaker Pro on Windows (x64)
 Install: in FileMaker Pro, a script step Install Plug-In File with
 Velkora.fmx64 in a container field, or by hand: quit FileMaker Pro, copy
 Velkora.fmx64 into
-  %LOCALAPPDATA%\FileMaker\FileMaker Pro\<version>\Extensions\
+  %LOCALAPPDATA%\FileMaker\FileMaker Pro\<version>\Extensions\\
 and start FileMaker Pro again. Preferences, Plug-Ins lists "Velkora MIDI
 Plug-In", and Get ( InstalledFMPlugins ) lists it with the version from its
 FILEVERSION, $version.0.

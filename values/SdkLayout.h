@@ -14,7 +14,7 @@ static_assert(sizeof(fmx::ptrtype) == sizeof(void*),
               "the SDK headers give fmx::ptrtype another width than a pointer: the call structure "
               "would not be the host's (MinGW with the vendor's headers? build against the stand-in's)");
 static_assert(sizeof(FMX_ExternCallStruct::instanceID) == sizeof(void*) &&
-                sizeof(FMX_ExternCallStruct::result) == sizeof(void*),
+                  sizeof(FMX_ExternCallStruct::result) == sizeof(void*),
               "the call structure's pointer-sized fields are not pointer-sized");
 
 #endif
