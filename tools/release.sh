@@ -11,6 +11,7 @@
 # (its whole suite), the x86_64 file by the end-to-end suite on JACK, the
 # arm64 file's build by its tests without MIDI under qemu-user.
 # Builds go to build-release/ (VELKORA_RELEASE_BUILD_DIR), dist/ to VELKORA_DIST_DIR.
+# tests/scripts/check_dist.sh checks every file in dist/ at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${VELKORA_RELEASE_BUILD_DIR:-$root/build-release}
@@ -174,5 +175,9 @@ cp "$work/toolkit/velkora-toolkit_${version}_amd64.deb" "$dist/"
 (cd "$dist" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs -d '\n' sha256sum >SHA256SUMS)
 
 stamp "checking $dist"
-"$root/tests/scripts/check_dist.sh" "$dist" "$version"
+# With the host vendor's SDK beside the repository (as in CI), the FM_* names
+# the plug-ins import are checked against its library's exports too.
+exports=${VELKORA_FMWRAPPER_EXPORTS:-$root/../shared/fmsdk/FMWrapper-exports.txt}
+[ -f "$exports" ] || exports=""
+"$root/tests/scripts/check_dist.sh" "$dist" "$version" ${exports:+"$exports"}
 stamp "release $version in $dist"

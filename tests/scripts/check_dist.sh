@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# tests/scripts/check_dist.sh DIST_DIR VERSION: checks what tools/release.sh
-# made, one row per file and property. A row's operator:
+# tests/scripts/check_dist.sh DIST_DIR VERSION [VENDOR_EXPORTS]: checks what
+# tools/release.sh made, one row per file and property. A row's operator:
 #   =   what the file shows, its lines joined by spaces, is exactly the value
 #   ~   every line it shows matches the extended regex whole (and it shows one)
 #   <=  the one version it shows is at most the value
+#   in  every line it shows is a line of the file named by the value
+# With VENDOR_EXPORTS (the host vendor's FMWrapper export list), the plug-ins'
+# FM_* imports must all be in it, or the host would refuse to load them.
 # Prints every row that fails with what was found, and fails if any did.
 set -euo pipefail
 dist=${1:?usage: check_dist.sh DIST_DIR VERSION}
 v=${2:?usage: check_dist.sh DIST_DIR VERSION}
+vendor_exports=${3:-}
 pe_objdump=x86_64-w64-mingw32-objdump
 export LC_ALL=C
 
@@ -23,6 +27,10 @@ exports() {
   else readelf --dyn-syms -W "$1" | awk '$7 != "UND" && $7 != "Ndx" && ($5 == "GLOBAL" || $5 == "WEAK") { sub(/@.*/, "", $8); print $8 }'; fi
 }
 imports() { "$pe_objdump" -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p'; }
+fm_imports() {
+  if is_pe "$1"; then "$pe_objdump" -p "$1" | sed -n '/DLL Name: FMWrapper.dll/,/^$/s/.*[[:space:]]\(FM_[A-Za-z0-9_]*\)$/\1/p'
+  else readelf --dyn-syms -W "$1" | awk '$7 == "UND" && $8 ~ /^FM_/ { print $8 }'; fi
+}
 dynamic() { readelf -d "$1" | sed -n "s/.*($2) *[^[]*\[\(.*\)\]/\1/p"; }
 needed() { dynamic "$1" NEEDED; }
 soname() { dynamic "$1" SONAME; }
@@ -101,6 +109,9 @@ velkora-toolkit_${v}_amd64.deb|fmwrapper_at|=|./usr/lib/velkora/libFMWrapper.so
 velkora-toolkit_${v}_amd64.deb|ld_conf|=|
 ROWS
 )
+if [ -n "$vendor_exports" ]; then
+  rows+=$'\n'"$win $x64 $arm|fm_imports|in|$vendor_exports"
+fi
 
 failed=0 rows_run=0
 while IFS='|' read -r files what op want; do
@@ -114,6 +125,7 @@ while IFS='|' read -r files what op want; do
       =) [ "$(echo "$got" | paste -sd' ')" = "$want" ] && ok=1 ;;
       '~') [ -n "$got" ] && ! echo "$got" | grep -qvxE "$want" && ok=1 ;;
       '<=') [ -n "$got" ] && [ "$(printf '%s\n%s\n' "$got" "$want" | sort -V | tail -n1)" = "$want" ] && ok=1 ;;
+      in) [ -n "$got" ] && got=$(comm -23 <(echo "$got" | sort -u) <(sort -u "$want")) && [ -z "$got" ] && ok=1 ;;
     esac
     if [ "$ok" -eq 1 ]; then echo "ok   $f $what $op $want"
     else echo "FAIL $f $what $op $want: found $(echo "$got" | paste -sd' ')"; failed=$((failed + 1)); fi
