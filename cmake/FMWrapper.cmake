@@ -12,6 +12,22 @@
 #   velkora-host, tests or benchmarks (they need the stand-in's host side).
 # Headers from outside the project are system headers: their warnings are not ours.
 add_library(velkora_sdk INTERFACE)
+
+# MinGW cannot use the vendor's headers: they choose the width of the call
+# structure's pointer-sized fields by compiler (MSVC, or GCC with _LP64), and
+# MinGW is a GCC without _LP64 on 64-bit Windows. They compile without a
+# warning and give 32-bit fields, a 52-byte structure instead of the host's 72,
+# and a plug-in that misreads every call (its Init answers 0). Our stand-in's
+# headers give 64-bit Windows the host's layout whatever the compiler.
+function(velkora_refuse_mingw headers)
+  if(MINGW)
+    message(FATAL_ERROR "MinGW with the SDK headers in ${headers}: the vendor's headers take their GCC "
+      "branch, where 64-bit Windows gets 32-bit pointer-sized fields and a 52-byte call structure "
+      "instead of the host's 72 bytes; the plug-in would misread every call. Build for Windows with "
+      "MinGW against the stand-in's headers (leave VELKORA_SDK_HEADERS and VELKORA_FMWRAPPER_DIR "
+      "empty, as tools/windows.sh does), or with MSVC against the vendor's SDK.")
+  endif()
+endfunction()
 set(VELKORA_STAND_IN_SDK ON)
 if(VELKORA_FMWRAPPER_DIR)
   get_filename_component(_sdk "${VELKORA_FMWRAPPER_DIR}" ABSOLUTE)
@@ -25,6 +41,9 @@ if(VELKORA_STAND_IN_SDK)
     get_filename_component(_headers "${VELKORA_SDK_HEADERS}" ABSOLUTE)
     if(NOT EXISTS "${_headers}/FMWrapper/FMXClient.h")
       message(FATAL_ERROR "VELKORA_SDK_HEADERS: no FMWrapper/FMXClient.h in ${_headers}")
+    endif()
+    if(NOT _headers STREQUAL "${PROJECT_SOURCE_DIR}/standin/sdk/include")
+      velkora_refuse_mingw("${_headers}")
     endif()
     target_include_directories(velkora_sdk SYSTEM INTERFACE "${_headers}")
     message(STATUS "Compiling against the SDK headers in ${_headers}, linking the FMWrapper stand-in")
@@ -40,6 +59,7 @@ else()
   if(NOT EXISTS "${_sdk}/Headers/FMWrapper/FMXClient.h")
     message(FATAL_ERROR "VELKORA_FMWRAPPER_DIR: no Headers/FMWrapper/FMXClient.h in ${_sdk}")
   endif()
+  velkora_refuse_mingw("${_sdk}/Headers")
   if(APPLE)
     set(_platform macOS)
   elseif(WIN32)

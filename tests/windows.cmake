@@ -32,6 +32,14 @@ if(MINGW_CXX AND MINGW_WINDRES)
   add_test(NAME windows_compile_check COMMAND ${PROJECT_SOURCE_DIR}/tools/windows-check.sh ${VELKORA_RC} ${_defines})
   set_tests_properties(windows_compile_check PROPERTIES LABELS "unit;windows"
     ENVIRONMENT "MINGW_CXX=${MINGW_CXX};MINGW_WINDRES=${MINGW_WINDRES}")
+  # MinGW against any SDK headers but the stand-in's (here a copy of them) is
+  # refused at configure time, with the reason.
+  file(COPY ${PROJECT_SOURCE_DIR}/standin/sdk/include/FMWrapper DESTINATION ${CMAKE_CURRENT_BINARY_DIR}/other-sdk)
+  add_test(NAME windows_mingw_other_headers_refused COMMAND ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR}
+    -B ${CMAKE_CURRENT_BINARY_DIR}/mingw-refused -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/toolchains/mingw-w64.cmake
+    -DVELKORA_SDK_HEADERS=${CMAKE_CURRENT_BINARY_DIR}/other-sdk -DVELKORA_RTMIDI_DIR=${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(windows_mingw_other_headers_refused PROPERTIES LABELS "unit;windows"
+    PASS_REGULAR_EXPRESSION "52-byte call structure")
 else()
   message(STATUS "MinGW-w64 not found: the Windows compile check is skipped")
 endif()

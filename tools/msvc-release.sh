@@ -7,7 +7,8 @@
 #   build SDK_DIR  Velkora.fmx64 against the vendor's SDK (Headers/,
 #                  Libraries/win64/FMWrapper.lib) in build-release-windows/
 #   test           the stand-in build's tests that need no MIDI system (ctest -L unit)
-#   package OUT    OUT/velkora-<version>-windows-x64.fmx64
+#   package OUT    OUT/Velkora-<version>-windows-x64-msvc/Velkora.fmx64 (the file keeps
+#                  its name; tools/release.sh's MinGW build is the other Windows file)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 vcpkg_root=${VCPKG_INSTALLATION_ROOT:?VCPKG_INSTALLATION_ROOT: no vcpkg}
@@ -35,10 +36,10 @@ test)
 package)
   out=${2:?usage: msvc-release.sh package OUT_DIR}
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build-release-windows/CMakeCache.txt")
-  mkdir -p "$out"
+  mkdir -p "$out/Velkora-$version-windows-x64-msvc"
   plugin=$(find "$root/build-release-windows" -name Velkora.fmx64 -path '*Release*' | head -n1)
   [ -n "$plugin" ] || { echo "msvc-release: no Velkora.fmx64 built" >&2; exit 1; }
-  cp "$plugin" "$out/velkora-$version-windows-x64.fmx64"
+  cp "$plugin" "$out/Velkora-$version-windows-x64-msvc/Velkora.fmx64"
   ;;
 *)
   sed -n '2,10s/^# \{0,1\}//p' "$0" >&2

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tools/windows.sh [--no-tests] [ctest arguments...]
+# tools/windows.sh [--no-tests] [--release] [ctest arguments...]
 # Builds the Windows x64 plug-in with Debian's MinGW-w64 and runs the test
 # suite under Wine:
 #   build-windows/bin/Velkora.fmx64, FMWrapper.dll (our SDK stand-in),
@@ -7,13 +7,21 @@
 #   loopback the MIDI tests load instead of Wine's winmm).
 # Installs what is missing, and fetches RtMidi's source from Debian's source
 # package and builds it for Windows once (kept in $VELKORA_CACHE, by default
-# ~/.cache/velkora). --no-tests only builds.
+# ~/.cache/velkora). --no-tests only builds. --release builds the plug-in as
+# released (stripped), so that the suite runs on the very file that ships.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELKORA_WINDOWS_BUILD_DIR:-$root/build-windows}
-cache=${VELKORA_CACHE:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/velkora}
 run_tests=1
-if [ "${1:-}" = "--no-tests" ]; then run_tests=0; shift; fi
+release=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --no-tests) run_tests=0 ;;
+    --release) release=(-DVELKORA_RELEASE=ON) ;;
+    *) break ;;
+  esac
+  shift
+done
 mingw=x86_64-w64-mingw32
 start=$(date +%s)
 stamp() { echo "== windows [$(( $(date +%s) - start )) s] $*"; }
@@ -34,52 +42,17 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # ---- RtMidi for Windows, from Debian's source package ---------------------------
-# Compiled here rather than with its own CMake, which marks every symbol for
-# export (RTMIDI_EXPORT) and would make the plug-in export RtMidi's classes.
-# The WinMM backend, wide-character Windows API, no export attribute.
-rtmidi_cache=$cache/rtmidi-$mingw
-if [ ! -f "$rtmidi_cache/lib/librtmidi.a" ]; then
-  stamp "fetching RtMidi's source (Debian source package rtmidi)"
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  # The system may have no source entries: a private apt state with the
-  # source twin of the system's own Debian entries leaves /etc/apt alone.
-  apt_state=$work/apt
-  mkdir -p "$apt_state/parts" "$apt_state/lists/partial" "$apt_state/cache"
-  : >"$apt_state/sources.list"
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk 'BEGIN { RS = ""; ORS = "\n\n" } /debian-archive-keyring/ && !/-security/ && /(^|\n)Types:[^\n]*deb/ {
-           sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f" >>"$apt_state/parts/debian-src.sources"
-  done
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] || continue
-    sed -n 's/^deb \(.*debian.*\)$/deb-src \1/p' "$f" >>"$apt_state/sources.list"
-  done
-  apt_opts=(-o "Dir::Etc::SourceList=$apt_state/sources.list" -o "Dir::Etc::SourceParts=$apt_state/parts"
-            -o "Dir::State::Lists=$apt_state/lists" -o "Dir::Cache=$apt_state/cache" -o "APT::Sandbox::User=root")
-  apt-get "${apt_opts[@]}" update -qq
-  (cd "$work" && apt-get "${apt_opts[@]}" source -qq rtmidi >/dev/null)
-  src=$(find "$work" -maxdepth 2 -name RtMidi.cpp -printf '%h\n' | head -n1)
-  [ -n "$src" ] || { echo "windows: no RtMidi source in the rtmidi source package" >&2; exit 1; }
-  stamp "building $(basename "$src") for Windows (static, WinMM)"
-  mkdir -p "$work/out/include" "$work/out/lib"
-  "$mingw-g++-posix" -std=c++11 -O2 -D__WINDOWS_MM__ -DUNICODE -D_UNICODE -w -c "$src/RtMidi.cpp" -o "$work/RtMidi.o"
-  "$mingw-ar" rcs "$work/out/lib/librtmidi.a" "$work/RtMidi.o"
-  cp "$src/RtMidi.h" "$work/out/include/"
-  cp "$src/LICENSE" "$work/out/" 2>/dev/null || true
-  basename "$src" >"$work/out/VERSION"
-  mkdir -p "$cache"
-  rm -rf "$rtmidi_cache"
-  mv "$work/out" "$rtmidi_cache"
-fi
+# Built once, static, with the WinMM backend (tools/rtmidi-build.sh).
+rtmidi_cache=$("$root/tools/rtmidi-build.sh" "$mingw")
 
 # ---- cross build ------------------------------------------------------------------
 stamp "configuring and building in $build"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKORA_WERROR=ON -DVELKORA_BUILD_BENCH=OFF \
-    -DVELKORA_RTMIDI_DIR="$rtmidi_cache" >/dev/null
+    -DVELKORA_RTMIDI_DIR="$rtmidi_cache" "${release[@]}" >/dev/null
+elif [ ${#release[@]} -gt 0 ]; then
+  cmake "$build" "${release[@]}" >/dev/null
 fi
 cmake --build "$build" -j2
 [ "$run_tests" -eq 1 ] || { stamp "built (tests not run)"; exit 0; }

@@ -14,6 +14,7 @@
 #include "FMWrapper/FMXBinaryData.h"
 #include "FMWrapper/FMXData.h"
 #include "FMWrapper/FMXCalcEngine.h"
+#include "values/SdkLayout.h"
 
 // The one form of every external function: the host passes the function's id,
 // the calculation's environment, the parameters and the value that takes the
