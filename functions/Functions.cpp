@@ -1,5 +1,6 @@
 // The external functions: read the parameters, call the plain functions,
-// store the result. Host failures leave as the SDK raises them.
+// store the result. Host failures leave as the SDK raises them, for the
+// boundary (plugin/Boundary.h) to turn into an error code.
 #include "functions/Functions.h"
 
 #include "functions/Checksum.h"
@@ -24,8 +25,7 @@ fmx::errcode RadixFunction(const fmx::DataVect& parms, fmx::Data& result, const 
 
 fmx::errcode Velkora_Checksum(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
     const unsigned checksum = ChecksumOf(ParameterAsString(parms, 0));
-    SetResultNumber(result, static_cast<fmx::int32>(checksum));
-    return 0;
+    return SetResultNumber(result, static_cast<fmx::int32>(checksum));
 }
 
 fmx::errcode Velkora_SysexWrite(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
@@ -77,8 +77,7 @@ fmx::errcode Velkora_BytesToValue(short, const fmx::ExprEnv&, const fmx::DataVec
     const std::string flag = ParameterAsString(parms, 1);
     const uint32_t value = GroupsToValue(ValuesToByteArray(list, ",", "dec"), IsTrue(flag));
     // At most four unmasked bytes at 7-bit steps: 29 bits, within int32.
-    SetResultNumber(result, static_cast<fmx::int32>(value));
-    return 0;
+    return SetResultNumber(result, static_cast<fmx::int32>(value));
 }
 
 fmx::errcode Velkora_ValueToBytes(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {

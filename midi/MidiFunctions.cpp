@@ -23,13 +23,11 @@ fmx::errcode Velkora_MIDISend(short, const fmx::ExprEnv&, const fmx::DataVect& p
         bytes = large.data();
         size = large.size();
     }
-    SetResultNumber(result, SendToPort(port, bytes, size));
-    return 0;
+    return SetResultNumber(result, SendToPort(port, bytes, size));
 }
 
 fmx::errcode Velkora_PortCount(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
-    SetResultNumber(result, CountPorts(ParameterAsString(parms, 0)));
-    return 0;
+    return SetResultNumber(result, CountPorts(ParameterAsString(parms, 0)));
 }
 
 fmx::errcode Velkora_PortName(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {

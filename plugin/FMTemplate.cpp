@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "plugin/FMPlugin.h"
+#include "plugin/Boundary.h"
 #include "functions/Functions.h"
 #include "midi/MidiFunctions.h"
 
@@ -22,12 +23,16 @@ struct FunctionRow {
 };
 
 // Function n's name and prototype are string 100 + n of the string table.
+// The host calls each one through the boundary that turns anything raised
+// into an error code.
 const FunctionRow kFunctions[] = {
-    {1, 0, 1, Velkora_Version},       {2, 2, 2, Velkora_MIDISend},         {3, 1, 1, Velkora_PortCount},
-    {4, 2, 2, Velkora_PortName},      {5, 1, 3, Velkora_MIDIReceive},      {6, 1, 1, Velkora_Checksum},
-    {7, 2, 2, Velkora_SysexWrite},    {8, 0, kNoLimit, Velkora_SysexRead}, {9, 1, 1, Velkora_NumToBin},
-    {10, 1, 1, Velkora_BinToNum},     {11, 1, 1, Velkora_NumToHex},        {12, 1, 1, Velkora_HexToNum},
-    {13, 2, 2, Velkora_BytesToValue}, {14, 3, 3, Velkora_ValueToBytes},
+    {1, 0, 1, velkora::Guarded<Velkora_Version>},       {2, 2, 2, velkora::Guarded<Velkora_MIDISend>},
+    {3, 1, 1, velkora::Guarded<Velkora_PortCount>},     {4, 2, 2, velkora::Guarded<Velkora_PortName>},
+    {5, 1, 3, velkora::Guarded<Velkora_MIDIReceive>},   {6, 1, 1, velkora::Guarded<Velkora_Checksum>},
+    {7, 2, 2, velkora::Guarded<Velkora_SysexWrite>},    {8, 0, kNoLimit, velkora::Guarded<Velkora_SysexRead>},
+    {9, 1, 1, velkora::Guarded<Velkora_NumToBin>},      {10, 1, 1, velkora::Guarded<Velkora_BinToNum>},
+    {11, 1, 1, velkora::Guarded<Velkora_NumToHex>},     {12, 1, 1, velkora::Guarded<Velkora_HexToNum>},
+    {13, 2, 2, velkora::Guarded<Velkora_BytesToValue>}, {14, 3, 3, velkora::Guarded<Velkora_ValueToBytes>},
 };
 const int kFunctionCount = sizeof kFunctions / sizeof kFunctions[0];
 
