@@ -10,7 +10,8 @@
 #include <random>
 #include <stdexcept>
 
-#include "plugin/FMPlugin.h"
+#include "plugin/EntryPoint.h"
+#include "plugin/Strings.h"
 #include "values/ValueList.h"
 
 // ---- the counting allocator -------------------------------------------------------

@@ -12,6 +12,10 @@
 #include "HostValues.h"
 #include "values/ByteArray.h"
 
+// The benchmarks name the product's functions as its own code does.
+namespace velkora {}
+using namespace velkora;
+
 // ---- inputs -------------------------------------------------------------------
 // n bytes drawn from a fixed seed.
 ByteArray RandomBytes(size_t n, unsigned seed = 1);

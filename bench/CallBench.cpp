@@ -12,7 +12,7 @@
 
 #include "functions/Functions.h"
 #include "functions/SysexFile.h"
-#include "plugin/FMPlugin.h"
+#include "plugin/Version.h"
 #include "values/Parameters.h"
 #include "values/ValueList.h"
 #include "BenchSupport.h"

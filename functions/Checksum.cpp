@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace velkora {
+
 // Commas are found 64 bytes at a time, so finding the next element never waits
 // for reading the one before; an element of one to three plain digits (nearly
 // all of them) is read a word at a time. Anything else goes to strtol itself,
@@ -72,3 +74,5 @@ unsigned ChecksumOf(const std::string& numbers) {
     }
     return sum & 0x7F;
 }
+
+}  // namespace velkora

@@ -10,6 +10,8 @@
 #include "values/Parameters.h"
 #include "values/ValueList.h"
 
+namespace velkora {
+
 namespace {
 
 // Only the exact lower-case word switches the flag on.
@@ -87,3 +89,5 @@ fmx::errcode Velkora_ValueToBytes(short, const fmx::ExprEnv&, const fmx::DataVec
     const std::string flag = ParameterAsString(parms, 2);
     return SetResultText(result, ByteArrayToString(ValueToGroups(value, count, IsTrue(flag)), ",", "dec"), *locale);
 }
+
+}  // namespace velkora

@@ -5,6 +5,10 @@
 
 #include <string>
 
+namespace velkora {
+
 std::string ConvertRadix(std::string list, const std::string& from, const std::string& to);
+
+}  // namespace velkora
 
 #endif

@@ -10,6 +10,8 @@
 
 #include "functions/SysexFilePlatform.h"
 
+namespace velkora {
+
 long WriteSysexFile(const std::string& path, const ByteArray& bytes) {
     if (path.empty()) return -1;
     return PlatformWrite(path, bytes) ? static_cast<long>(bytes.size()) : -1;
@@ -31,3 +33,5 @@ std::string TemporarySuffix(unsigned long long clock, unsigned long long process
     }
     return suffix;
 }
+
+}  // namespace velkora

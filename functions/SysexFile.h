@@ -9,6 +9,8 @@
 
 #include "values/ByteArray.h"
 
+namespace velkora {
+
 // Writes `bytes` to `path` (a symbolic link is followed), flushed to disk.
 // An existing file must be writable by the caller (on Windows, also not
 // marked read-only) and regular; otherwise -1 and nothing changes. It is
@@ -24,5 +26,7 @@ long WriteSysexFile(const std::string& path, const ByteArray& bytes);
 // `out` empty, when it cannot be opened or is no regular file (a directory,
 // FIFO or device is never read); a read error ends the content early.
 bool ReadSysexFile(const std::string& path, ByteArray& out);
+
+}  // namespace velkora
 
 #endif

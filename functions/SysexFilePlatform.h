@@ -10,6 +10,8 @@
 
 #include "values/ByteArray.h"
 
+namespace velkora {
+
 // Writes `bytes` to `path` as WriteSysexFile promises; false where it gives -1.
 bool PlatformWrite(const std::string& path, const ByteArray& bytes);
 
@@ -28,5 +30,7 @@ enum class Outcome {
 // every call in this process, and unlikely to be another process's, from the
 // platform's clock and process id.
 std::string TemporarySuffix(unsigned long long clock, unsigned long long process, const char* letters, size_t count);
+
+}  // namespace velkora
 
 #endif

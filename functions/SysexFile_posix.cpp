@@ -14,6 +14,8 @@
 #include <cstring>
 #include <memory>
 
+namespace velkora {
+
 namespace {
 
 typedef std::unique_ptr<FILE, int (*)(FILE*)> FileHandle;
@@ -224,3 +226,5 @@ bool PlatformRead(const std::string& path, ByteArray& out) {
     }
     return true;
 }
+
+}  // namespace velkora

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace velkora {
+
 namespace {
 
 typedef std::unique_ptr<void, void (*)(void*)> Handle;
@@ -168,3 +170,5 @@ bool PlatformRead(const std::string& path, ByteArray& out) {
     }
     return true;
 }
+
+}  // namespace velkora

@@ -6,6 +6,8 @@
 #include "values/Parameters.h"
 #include "values/ValueList.h"
 
+namespace velkora {
+
 // The external functions only read their parameters, call MidiIO and store
 // the result; every library failure has already become a neutral value there.
 
@@ -52,3 +54,5 @@ fmx::errcode Velkora_MIDIReceive(short, const fmx::ExprEnv&, const fmx::DataVect
     const std::string text = message.size() == 1 ? std::string() : ByteArrayToString(message, ",", "dec");
     return SetResultText(result, text);
 }
+
+}  // namespace velkora

@@ -12,6 +12,8 @@
 #include "functions_tables.h"
 #include "reference_models.h"
 
+using namespace velkora;
+
 namespace {
 
 std::string Show(const ByteArray& bytes) {

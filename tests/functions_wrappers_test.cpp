@@ -14,6 +14,8 @@
 #include "HostValues.h"
 #include "TestSupport.h"
 
+using namespace velkora;
+
 namespace {
 
 typedef ExternalFunction* Function;

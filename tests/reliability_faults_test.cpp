@@ -47,7 +47,7 @@ struct Row {
 class Faults : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        ASSERT_EQ(reliability::SendInit(), 55);
+        ASSERT_EQ(SendInit(), 55);
         try {
             peer_.reset(new JackPeer("faults"));
         } catch (const std::exception& e) {
@@ -60,7 +60,7 @@ class Faults : public ::testing::Test {
     }
     static void TearDownTestSuite() {
         SetReceiveTiming(30, std::chrono::milliseconds(1000));
-        reliability::SendShutdown();
+        SendShutdown();
         peer_.reset();
         fmx::FMH_Hook_Reset();
     }

@@ -14,6 +14,8 @@
 #include "values/ValueList.h"
 #include "reference_models.h"
 
+using namespace velkora;
+
 namespace {
 
 ByteArray ModelRead(const std::string& text, const std::string& separator, const std::string& radix) {

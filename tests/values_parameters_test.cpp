@@ -10,6 +10,8 @@
 #include "FMXHost.h"
 #include "HostValues.h"
 
+using namespace velkora;
+
 namespace {
 
 std::string Repeat(const std::string& piece, size_t times) {

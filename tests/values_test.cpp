@@ -7,6 +7,8 @@
 #include "values/Range.h"
 #include "values/ValueList.h"
 
+using namespace velkora;
+
 namespace {
 
 std::string Show(const ByteArray& bytes) {

@@ -12,6 +12,8 @@
 
 #include "TestSupport.h"
 
+using namespace velkora;
+
 namespace {
 
 // A text literal of the host's calculation language.

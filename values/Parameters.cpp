@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace velkora {
+
 namespace {
 
 // Most parameters are short: they are converted on the stack.
@@ -73,3 +75,5 @@ fmx::errcode SetResultNumber(fmx::Data& result, fmx::int32 number) {
     result.SetAsNumber(*host_number, fmx::Data::kDTNumber);
     return 0;
 }
+
+}  // namespace velkora

@@ -9,6 +9,8 @@
 #include "values/Sdk.h"
 #include "values/ValueList.h"
 
+namespace velkora {
+
 // Parameter `index` as a narrow string in `encoding` (code page 437 unless a
 // caller needs otherwise), up to the first U+0000. The whole text, however
 // long: short texts go through a stack buffer, longer ones through the heap.
@@ -31,5 +33,7 @@ fmx::errcode SetResultText(fmx::Data& result, const std::string& text, const fmx
 bool FitsHostText(size_t units);
 fmx::errcode SetResultText(fmx::Data& result, const Utf16Text& text, const fmx::Locale& locale);
 fmx::errcode SetResultNumber(fmx::Data& result, fmx::int32 number);
+
+}  // namespace velkora
 
 #endif

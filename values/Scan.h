@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace velkora {
+
 namespace scan {
 
 // The word-at-a-time readers below take bytes in memory order as the low
@@ -70,5 +72,7 @@ inline bool ShortDecimal(const char* p, size_t length, unsigned& byte) {
 constexpr uint64_t Repeated(unsigned char c) { return 0x0101010101010101ull * c; }
 
 }  // namespace scan
+
+}  // namespace velkora
 
 #endif

@@ -15,9 +15,13 @@
 #include "FMWrapper/FMXData.h"
 #include "FMWrapper/FMXCalcEngine.h"
 
+namespace velkora {
+
 // The one form of every external function: the host passes the function's id,
 // the calculation's environment, the parameters and the value that takes the
 // result, and gets its own error code back (fmx::ExtPluginType points to one).
 using ExternalFunction = fmx::errcode(short, const fmx::ExprEnv&, const fmx::DataVect&, fmx::Data&);
+
+}  // namespace velkora
 
 #endif

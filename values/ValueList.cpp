@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace velkora {
+
 // Both directions make one allocation for their result and touch each input
 // byte a small, fixed number of times. Reading has a fast path for elements
 // that are plain runs of digits, which canonical lists consist of; anything
@@ -342,3 +344,5 @@ Utf16Text ByteArrayToUtf16(const ByteArray& bytes, const std::u16string& separat
     text.size = static_cast<size_t>(WriteText(text.units.get(), bytes, separator, r) - text.units.get());
     return text;
 }
+
+}  // namespace velkora

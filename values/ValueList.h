@@ -9,6 +9,8 @@
 
 #include "values/ByteArray.h"
 
+namespace velkora {
+
 // Splits `text` at every `separator` (n separators give n + 1 bytes) and reads
 // each element in the radix that `radix` names ("hex", "bin", else decimal).
 // An empty separator reads the whole text as one element. `text` is left
@@ -33,5 +35,7 @@ struct Utf16Text {
     size_t size = 0;
 };
 Utf16Text ByteArrayToUtf16(const ByteArray& bytes, const std::u16string& separator, const std::string& radix);
+
+}  // namespace velkora
 
 #endif

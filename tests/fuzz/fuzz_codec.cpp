@@ -12,6 +12,8 @@
 #include "fuzz_check.h"
 #include "reference_models.h"
 
+using namespace velkora;
+
 namespace {
 
 const char* const kRadixWords[] = {"dec", "hex", "bin", "raw", "HEX", "", "hex ", "Dec"};
