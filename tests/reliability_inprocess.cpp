@@ -7,7 +7,6 @@
 #include <new>
 #include <set>
 
-
 namespace reliability {
 
 fmx::ExtPluginType Find(const std::string& name) {
