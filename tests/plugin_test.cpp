@@ -100,6 +100,15 @@ TEST_F(Lifecycle, HostFailureDuringRegistrationIsAFailedStartNotACrash) {
     }
 }
 
+TEST_F(Lifecycle, HostFailureDuringShutdownStillStopsTheMidiSide) {
+    for (int code : {1, 2}) {
+        ASSERT_EQ(SendMessage(kFMXT_Init), 55);
+        fmx::FMH_Hook_FailCall("FM_QuadChar_Constructor2", 1, code);
+        SendMessage(kFMXT_Shutdown);
+        EXPECT_EQ(in_flag + out_flag, 0) << "code " << code;
+    }
+}
+
 TEST_F(Lifecycle, StartedPluginHasBothMidiObjects) {
     ASSERT_EQ(SendMessage(kFMXT_Init), 55);
     EXPECT_EQ(in_flag, 1);

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "values/Range.h"
 #include "values/Sdk.h"
 #include "values/ValueList.h"
 
@@ -19,8 +18,6 @@ std::string ParameterAsString(const fmx::DataVect& parms, int index,
 
 // Parameter `index` as the host's signed 32-bit integer, widened with its sign.
 long ParameterAsLong(const fmx::DataVect& parms, int index);
-
-// CheckRange (values/Range.h) clamps an integer read here into a range.
 
 // Store a text (UTF-8, so ASCII value lists too) with a new system locale, or
 // a number, and return what the function hands the host: the host's code for

@@ -1,6 +1,5 @@
-// Clamping a count a calculation passed into the range a function can use:
-// a helper of the parameter readers (Parameters.h), used by the packing
-// functions. Pure.
+// Clamping a count a calculation passed into the range a function can use
+// (the packing functions' group count). Pure.
 #ifndef VELKORA_VALUES_RANGE_H
 #define VELKORA_VALUES_RANGE_H
 
