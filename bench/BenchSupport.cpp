@@ -10,7 +10,8 @@
 #include <random>
 #include <stdexcept>
 
-#include "plugin/FMPlugin.h"
+#include "plugin/EntryPoint.h"
+#include "plugin/Strings.h"
 #include "values/ValueList.h"
 
 // ---- the counting allocator -------------------------------------------------------
@@ -71,8 +72,8 @@ ByteArray RandomBytes(size_t n, unsigned seed) {
     return bytes;
 }
 
-std::string CanonicalList(size_t bytes, const std::string& radix, unsigned seed) {
-    // Longest element plus separator: 9 characters ("bin"), so this many
+std::string CanonicalList(size_t bytes, Radix radix, unsigned seed) {
+    // Longest element plus separator: 9 characters (binary), so this many
     // random bytes always write at least `bytes` characters.
     const ByteArray values = RandomBytes(bytes / 2 + 1, seed);
     std::string list = ByteArrayToString(values, ",", radix);
@@ -86,7 +87,7 @@ std::string CanonicalList(size_t bytes, const std::string& radix, unsigned seed)
 }
 
 std::string DecimalListOf(size_t elements, unsigned seed) {
-    return ByteArrayToString(RandomBytes(elements, seed), ",", "dec");
+    return ByteArrayToString(RandomBytes(elements, seed), ",", Radix::kDecimal);
 }
 
 size_t ElementCount(const std::string& list) {

@@ -10,14 +10,18 @@
 
 #include "FMXHost.h"
 #include "HostValues.h"
-#include "values/ByteArray.h"
+#include "values/ValueList.h"
+
+// The benchmarks name the product's functions as its own code does.
+namespace velkora {}
+using namespace velkora;
 
 // ---- inputs -------------------------------------------------------------------
 // n bytes drawn from a fixed seed.
 ByteArray RandomBytes(size_t n, unsigned seed = 1);
-// A canonical list (",", radix word "dec", "hex" or "bin", as ByteArrayToString
-// writes it) of random bytes, as long as possible without exceeding `bytes`.
-std::string CanonicalList(size_t bytes, const std::string& radix, unsigned seed = 1);
+// A canonical list (",", decimal, hex or binary, as ByteArrayToString writes
+// it) of random bytes, as long as possible without exceeding `bytes`.
+std::string CanonicalList(size_t bytes, Radix radix, unsigned seed = 1);
 // A canonical decimal list of exactly `elements` random bytes.
 std::string DecimalListOf(size_t elements, unsigned seed = 1);
 // Number of elements of a list: separators plus one.

@@ -12,7 +12,7 @@
 
 #include "functions/Functions.h"
 #include "functions/SysexFile.h"
-#include "plugin/FMPlugin.h"
+#include "plugin/Version.h"
 #include "values/Parameters.h"
 #include "values/ValueList.h"
 #include "BenchSupport.h"
@@ -74,7 +74,7 @@ void BM_sysex_read(benchmark::State& state) {
     Value result;
     parms.Text(path);
     Velkora_SysexRead(0, Env(), *parms.v, *result.d);
-    if (result.Utf8() != ByteArrayToString(FileBytes(), ",", "dec")) {
+    if (result.Utf8() != ByteArrayToString(FileBytes(), ",", Radix::kDecimal)) {
         state.SkipWithError("Velkora_SysexRead did not give the file's bytes");
     } else {
         for (auto _ : state) benchmark::DoNotOptimize(Velkora_SysexRead(0, Env(), *parms.v, *result.d));
@@ -87,14 +87,14 @@ void BM_sysex_read_baseline(benchmark::State& state) {
     WriteWholeFile(path, FileBytes());
     for (auto _ : state) {
         const ByteArray bytes = FreadAll(path);
-        std::string text = ByteArrayToString(bytes, ",", "dec");
+        std::string text = ByteArrayToString(bytes, ",", Radix::kDecimal);
         benchmark::DoNotOptimize(text.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileBytes));
 }
 
 const std::string& WriteInput() {
-    static const std::string text = ByteArrayToString(FileBytes(), ",", "dec");
+    static const std::string text = ByteArrayToString(FileBytes(), ",", Radix::kDecimal);
     return text;
 }
 
@@ -118,7 +118,7 @@ void BM_sysex_write_baseline(benchmark::State& state) {
     const std::string& text = WriteInput();
     for (auto _ : state) {
         std::string work = text;
-        const ByteArray bytes = ValuesToByteArray(work, ",", "dec");
+        const ByteArray bytes = ValuesToByteArray(work, ",", Radix::kDecimal);
         FILE* f = std::fopen(path.c_str(), "wb");
         if (f != nullptr) {
             std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -136,7 +136,7 @@ void BM_sysex_write_durable_baseline(benchmark::State& state) {
     const std::string& text = WriteInput();
     for (auto _ : state) {
         std::string work = text;
-        const ByteArray bytes = ValuesToByteArray(work, ",", "dec");
+        const ByteArray bytes = ValuesToByteArray(work, ",", Radix::kDecimal);
         const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         bool ok =
             fd >= 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && fsync(fd) == 0;
@@ -157,7 +157,7 @@ void BM_sysex_write_durable_baseline(benchmark::State& state) {
 // What the host costs to take the 3.6 million characters that
 // Velkora_SysexRead returns (already in UTF-16, as it hands them over).
 void BM_sysex_read_host(benchmark::State& state) {
-    const Utf16Text text = ByteArrayToUtf16(FileBytes(), u",", "dec");
+    const Utf16Text text = ByteArrayToUtf16(FileBytes(), u",", Radix::kDecimal);
     fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
     Value result;
     for (auto _ : state) benchmark::DoNotOptimize(SetResultText(*result.d, text, *locale));

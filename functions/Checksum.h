@@ -5,8 +5,12 @@
 
 #include <string>
 
+namespace velkora {
+
 // 0..127. An empty text, or an empty element, counts as 0; n commas make
 // n + 1 elements; a value beyond `long` counts as LONG_MAX / LONG_MIN.
 unsigned ChecksumOf(const std::string& numbers);
+
+}  // namespace velkora
 
 #endif

@@ -5,6 +5,8 @@
 
 #include "values/Sdk.h"
 
+namespace velkora {
+
 ExternalFunction Velkora_Checksum;
 ExternalFunction Velkora_SysexWrite;
 ExternalFunction Velkora_SysexRead;
@@ -14,5 +16,7 @@ ExternalFunction Velkora_NumToHex;
 ExternalFunction Velkora_HexToNum;
 ExternalFunction Velkora_BytesToValue;
 ExternalFunction Velkora_ValueToBytes;
+
+}  // namespace velkora
 
 #endif

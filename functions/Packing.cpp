@@ -2,6 +2,8 @@
 
 #include "values/Range.h"
 
+namespace velkora {
+
 size_t ValueToGroups(long v, long count, bool lsbFirst, unsigned char out[4]) {
     const size_t n = static_cast<size_t>(CheckRange(count, 1, 4));
     for (size_t i = 0; i < n; ++i) {
@@ -31,3 +33,5 @@ uint32_t GroupsToValue(const unsigned char* groups, size_t count, bool lsbFirst)
 uint32_t GroupsToValue(const ByteArray& groups, bool lsbFirst) {
     return GroupsToValue(groups.data(), groups.size(), lsbFirst);
 }
+
+}  // namespace velkora

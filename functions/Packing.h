@@ -9,6 +9,8 @@
 
 #include "values/ByteArray.h"
 
+namespace velkora {
+
 // Groups of v (two's complement, higher bits dropped), `count` clamped to
 // 1..4, least significant group first when lsbFirst, else most significant.
 ByteArray ValueToGroups(long v, long count, bool lsbFirst);
@@ -20,5 +22,7 @@ size_t ValueToGroups(long v, long count, bool lsbFirst, unsigned char out[4]);
 // An empty list gives 0.
 uint32_t GroupsToValue(const ByteArray& groups, bool lsbFirst);
 uint32_t GroupsToValue(const unsigned char* groups, size_t count, bool lsbFirst);
+
+}  // namespace velkora
 
 #endif

@@ -2,9 +2,13 @@
 
 #include "values/ValueList.h"
 
-std::string ConvertRadix(std::string list, const std::string& from, const std::string& to) {
+namespace velkora {
+
+std::string ConvertRadix(const std::string& list, Radix from, Radix to) {
     // The codec would read an empty text as one element of 0; a calculation
     // that passes nothing expects nothing back.
     if (list.empty()) return list;
     return ByteArrayToString(ValuesToByteArray(list, ",", from), ",", to);
 }
+
+}  // namespace velkora

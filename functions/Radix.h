@@ -1,10 +1,16 @@
-// Rewrites a comma-separated list of byte values from one radix word into
-// another ("dec", "bin", "hex"); an empty list stays empty. Pure.
+// Rewrites a comma-separated list of byte values from one radix into
+// another; an empty list stays empty. Pure.
 #ifndef VELKORA_FUNCTIONS_RADIX_H
 #define VELKORA_FUNCTIONS_RADIX_H
 
 #include <string>
 
-std::string ConvertRadix(std::string list, const std::string& from, const std::string& to);
+#include "values/ValueList.h"
+
+namespace velkora {
+
+std::string ConvertRadix(const std::string& list, Radix from, Radix to);
+
+}  // namespace velkora
 
 #endif

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <memory>
 
+namespace velkora {
+
 namespace {
 
 typedef std::unique_ptr<FILE, int (*)(FILE*)> FileHandle;
@@ -26,7 +28,7 @@ FileHandle Adopt(int fd, const char* mode) {
 
 // The file that a write replaces: `path` itself, or the file that a symbolic
 // link at `path` leads to (replacing the link would cut it).
-std::string WriteTarget(const std::string& path) {
+std::string LinkTarget(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         if (char* resolved = realpath(path.c_str(), nullptr)) {
@@ -104,47 +106,75 @@ bool HasExtendedAttributes(int fd) {
 #endif
 }
 
+// A temporary file beside a target, made under a name nobody else uses
+// (CreateTemporary): closed, and removed unless it has taken the target's
+// name, on every path a write takes.
+class Temporary {
+  public:
+    Temporary() = default;
+    ~Temporary() {
+        Close();
+        if (!name_.empty()) unlink(name_.c_str());
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+
+    // On failure errno tells why.
+    bool Create(const std::string& target, mode_t mode) {
+        fd_ = CreateTemporary(target, name_, mode);
+        if (fd_ < 0) name_.clear();  // the last name tried may be another's file
+        return fd_ >= 0;
+    }
+    int fd() const { return fd_; }
+    bool Close() {
+        if (fd_ < 0) return true;
+        const int fd = fd_;
+        fd_ = -1;
+        return close(fd) == 0;
+    }
+    // On failure errno tells why.
+    bool TakeNameOf(const std::string& target) {
+        if (rename(name_.c_str(), target.c_str()) != 0) return false;
+        name_.clear();
+        return true;
+    }
+
+  private:
+    int fd_ = -1;
+    std::string name_;
+};
+
+// Gives the new file `fd` the owner, group and mode of `old`; false when the
+// caller may not, or the system silently dropped a bit.
+bool TakeOwnerAndMode(int fd, const struct stat& old) {
+    struct stat now;
+    bool ok = fstat(fd, &now) == 0;
+    // Giving a file away takes root; a group the caller belongs to is enough.
+    if (ok && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) ok = fchown(fd, old.st_uid, old.st_gid) == 0;
+    // After the owner, whose change clears the set-ID bits; a set-group-ID bit
+    // the caller may not set is dropped silently, hence the check.
+    return ok && fchmod(fd, old.st_mode & 07777) == 0 && fstat(fd, &now) == 0 && now.st_uid == old.st_uid &&
+           now.st_gid == old.st_gid && (now.st_mode & 07777) == (old.st_mode & 07777);
+}
+
 // The content goes to a new file beside `target`, which then takes its name,
 // so that readers see the old bytes or the new, never a mix. For an existing
 // file (`old`) the new one first takes its owner, group and mode; kNotKept
 // when it cannot, or when the folder refuses the new file or the rename
 // (read-only, or sticky and someone else's file), with nothing changed.
-Outcome Replace(const std::string& target, const struct stat* old, const ByteArray& bytes) {
-    std::string temporary;
+Outcome ReplaceThroughTemporary(const std::string& target, const struct stat* old, const ByteArray& bytes) {
+    Temporary temporary;
     // Until it has the old file's mode, the new file is the caller's alone.
-    const int fd = CreateTemporary(target, temporary, old ? 0600 : 0666);
-    if (fd < 0) {
+    if (!temporary.Create(target, old ? 0600 : 0666)) {
         const bool refused = errno == EACCES || errno == EPERM || errno == EROFS;
         return old && refused ? Outcome::kNotKept : Outcome::kFailed;
     }
-    bool ok = true;
-    if (old) {
-        struct stat now;
-        ok = fstat(fd, &now) == 0;
-        // Giving a file away takes root; a group the caller belongs to is enough.
-        if (ok && (now.st_uid != old->st_uid || now.st_gid != old->st_gid)) {
-            ok = fchown(fd, old->st_uid, old->st_gid) == 0;
-        }
-        // After the owner, whose change clears the set-ID bits; a set-group-ID
-        // bit the caller may not set is dropped silently, hence the check.
-        ok = ok && fchmod(fd, old->st_mode & 07777) == 0 && fstat(fd, &now) == 0 && now.st_uid == old->st_uid &&
-             now.st_gid == old->st_gid && (now.st_mode & 07777) == (old->st_mode & 07777);
-        if (!ok) {
-            close(fd);
-            unlink(temporary.c_str());
-            return Outcome::kNotKept;
-        }
-    }
-    ok = WriteBytes(fd, bytes) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok && rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        unlink(temporary.c_str());
-        return old && (error == EPERM || error == EACCES) ? Outcome::kNotKept : Outcome::kFailed;
-    }
-    if (!ok) {
-        unlink(temporary.c_str());
-        return Outcome::kFailed;
+    if (old && !TakeOwnerAndMode(temporary.fd(), *old)) return Outcome::kNotKept;
+    bool ok = WriteBytes(temporary.fd(), bytes) && fsync(temporary.fd()) == 0;
+    ok = temporary.Close() && ok;
+    if (!ok) return Outcome::kFailed;
+    if (!temporary.TakeNameOf(target)) {
+        return old && (errno == EPERM || errno == EACCES) ? Outcome::kNotKept : Outcome::kFailed;
     }
     // Make the new name itself durable; the data already is.
     SyncDirectoryOf(target);
@@ -155,7 +185,7 @@ Outcome Replace(const std::string& target, const struct stat* old, const ByteArr
 // cut to their length. A failure half-way leaves the new bytes followed by
 // the old tail, never an emptied file; where the system can, the room is
 // reserved first, so that a full disk or quota changes nothing.
-bool Rewrite(int fd, const struct stat& old, const ByteArray& bytes) {
+bool RewriteInPlace(int fd, const struct stat& old, const ByteArray& bytes) {
     const off_t size = static_cast<off_t>(bytes.size());
 #if defined(__linux__)
     if (size > old.st_size && fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0) {
@@ -177,44 +207,50 @@ bool Rewrite(int fd, const struct stat& old, const ByteArray& bytes) {
 
 }  // namespace
 
-bool PlatformWrite(const std::string& path, const ByteArray& bytes) {
-    const std::string target = WriteTarget(path);
+struct WriteTarget::State {
+    std::string target;
+    struct stat old {};
+    int fd = -1;  // the existing file, open for writing
+    Found found = Found::kRefused;
+};
 
-    struct stat old;
-    if (stat(target.c_str(), &old) != 0) {
-        return errno == ENOENT && Replace(target, nullptr, bytes) == Outcome::kWritten;
+WriteTarget::WriteTarget(const std::string& path) : state_(new State) {
+    State& s = *state_;
+    s.target = LinkTarget(path);
+    if (stat(s.target.c_str(), &s.old) != 0) {
+        if (errno == ENOENT) s.found = Found::kNothing;
+        return;
     }
     // Never put a regular file in the place of a directory, a device or a FIFO.
-    if (!S_ISREG(old.st_mode)) return false;
+    if (!S_ISREG(s.old.st_mode)) return;
     // Permission to replace the file in its folder is not enough: the caller
     // must be allowed to write the file itself.
-    const int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    Outcome outcome = Outcome::kNotKept;
-    if (fstat(fd, &old) != 0 || !S_ISREG(old.st_mode)) {
-        outcome = Outcome::kFailed;
-    } else if (old.st_nlink == 1 && !HasExtendedAttributes(fd)) {
-        // Other names of the file, or attributes of its own, would stay with
-        // the old file: those files are rewritten in place.
-        outcome = Replace(target, &old, bytes);
-    }
-    if (outcome == Outcome::kNotKept) outcome = Rewrite(fd, old, bytes) ? Outcome::kWritten : Outcome::kFailed;
-    close(fd);
-    return outcome == Outcome::kWritten;
+    s.fd = open(s.target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (s.fd >= 0 && fstat(s.fd, &s.old) == 0 && S_ISREG(s.old.st_mode)) s.found = Found::kFile;
 }
+
+WriteTarget::~WriteTarget() {
+    if (state_->fd >= 0) close(state_->fd);
+}
+
+WriteTarget::Found WriteTarget::found() const { return state_->found; }
+
+bool WriteTarget::Replaceable() const { return state_->old.st_nlink == 1 && !HasExtendedAttributes(state_->fd); }
+
+Outcome WriteTarget::Replace(const ByteArray& bytes) {
+    return ReplaceThroughTemporary(state_->target, state_->found == Found::kFile ? &state_->old : nullptr, bytes);
+}
+
+bool WriteTarget::Rewrite(const ByteArray& bytes) { return RewriteInPlace(state_->fd, state_->old, bytes); }
 
 bool PlatformRead(const std::string& path, ByteArray& out) {
     // Non-blocking, so that opening a FIFO without a writer returns at once;
     // it has no effect on a regular file.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return false;
-    }
     FileHandle file = Adopt(fd, "rb");
-    if (!file) return false;
+    struct stat st;
+    if (!file || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     if (st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
     unsigned char block[65536];
     for (;;) {
@@ -224,3 +260,5 @@ bool PlatformRead(const std::string& path, ByteArray& out) {
     }
     return true;
 }
+
+}  // namespace velkora

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace velkora {
+
 namespace {
 
 typedef std::unique_ptr<void, void (*)(void*)> Handle;
@@ -49,61 +51,87 @@ bool SameOwner(HANDLE a, HANDLE b) {
     return same;
 }
 
+// A temporary file beside a target, under a name nobody else uses: closed,
+// and removed unless it has taken the target's name, on every path a write
+// takes.
+class Temporary {
+  public:
+    Temporary() = default;
+    ~Temporary() {
+        file_.reset();
+        if (!name_.empty()) DeleteFileW(name_.c_str());
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+
+    // 0, or the error that refused the new file.
+    DWORD Create(const std::wstring& target) {
+        // Case-insensitive names: lower-case letters and digits only.
+        static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::wstring name = target + L".";
+            for (char c : TemporarySuffix(GetTickCount64(), GetCurrentProcessId(), kLetters, 36)) {
+                name += static_cast<wchar_t>(c);
+            }
+            file_ = Own(CreateFileW(name.c_str(), GENERIC_WRITE | READ_CONTROL, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file_) {
+                name_ = name;
+                return 0;
+            }
+            if (GetLastError() != ERROR_FILE_EXISTS) return GetLastError();
+        }
+        return ERROR_FILE_EXISTS;
+    }
+    HANDLE get() const { return file_.get(); }
+    const std::wstring& name() const { return name_; }
+    bool Close() { return CloseHandle(file_.release()) != 0; }
+    void NameTaken() { name_.clear(); }
+
+  private:
+    Handle file_{nullptr, &CloseIt};
+    std::wstring name_;
+};
+
 // A new file with the content, beside `target`, then moved to its name:
 // ReplaceFileW for an existing one, which keeps its access lists, creation
 // time and streams. kNotKept when the folder refuses a new file or the move,
 // or the new file would belong to someone else; `existing` (the target, open
 // for writing) may be closed then.
-Outcome Replace(const std::wstring& target, Handle& existing, DWORD attributes, const ByteArray& bytes) {
-    // Case-insensitive names: lower-case letters and digits only.
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::wstring temporary;
-    Handle file(nullptr, &CloseIt);
-    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-        temporary = target + L".";
-        for (char c : TemporarySuffix(GetTickCount64(), GetCurrentProcessId(), kLetters, 36)) {
-            temporary += static_cast<wchar_t>(c);
-        }
-        file = Own(CreateFileW(temporary.c_str(), GENERIC_WRITE | READ_CONTROL, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file && GetLastError() != ERROR_FILE_EXISTS) {
-            return existing && GetLastError() == ERROR_ACCESS_DENIED ? Outcome::kNotKept : Outcome::kFailed;
-        }
+Outcome ReplaceThroughTemporary(const std::wstring& target, Handle& existing, DWORD attributes,
+                                const ByteArray& bytes) {
+    Temporary temporary;
+    if (const DWORD error = temporary.Create(target)) {
+        return existing && error == ERROR_ACCESS_DENIED ? Outcome::kNotKept : Outcome::kFailed;
     }
-    if (!file) return Outcome::kFailed;
-    if (existing && !SameOwner(existing.get(), file.get())) {
-        file.reset();
-        DeleteFileW(temporary.c_str());
-        return Outcome::kNotKept;
-    }
-    bool ok = WriteBytes(file.get(), bytes) && FlushFileBuffers(file.get()) != 0;
-    ok = CloseHandle(file.release()) != 0 && ok;
-    if (!ok) {
-        DeleteFileW(temporary.c_str());
-        return Outcome::kFailed;
-    }
+    if (existing && !SameOwner(existing.get(), temporary.get())) return Outcome::kNotKept;
+    bool ok = WriteBytes(temporary.get(), bytes) && FlushFileBuffers(temporary.get()) != 0;
+    ok = temporary.Close() && ok;
+    if (!ok) return Outcome::kFailed;
     DWORD error = 0;
     if (existing) {
         const DWORD kept =
             FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-        if (attributes & kept) SetFileAttributesW(temporary.c_str(), attributes & kept);
+        if (attributes & kept) SetFileAttributesW(temporary.name().c_str(), attributes & kept);
         existing.reset();  // the replacement takes the file to itself
-        if (!ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+        if (!ReplaceFileW(target.c_str(), temporary.name().c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                           nullptr)) {
             error = GetLastError();
         }
-    } else if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    } else if (!MoveFileExW(temporary.name().c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
         error = GetLastError();
     }
-    if (error == 0) return Outcome::kWritten;
-    DeleteFileW(temporary.c_str());
+    if (error == 0) {
+        temporary.NameTaken();
+        return Outcome::kWritten;
+    }
     return existing && error == ERROR_ACCESS_DENIED ? Outcome::kNotKept : Outcome::kFailed;
 }
 
 // The plain rewrite: room for the new bytes first, then the bytes from the
 // start, then the end of file after them, so that a failure half-way never
 // leaves an emptied file.
-bool Rewrite(HANDLE file, const ByteArray& bytes) {
+bool RewriteInPlace(HANDLE file, const ByteArray& bytes) {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file, &size)) return false;
     if (static_cast<unsigned long long>(size.QuadPart) < bytes.size()) {
@@ -120,36 +148,56 @@ bool Rewrite(HANDLE file, const ByteArray& bytes) {
            FlushFileBuffers(file);
 }
 
+Handle OpenForWriting(const std::wstring& target) {
+    return Own(CreateFileW(target.c_str(), GENERIC_WRITE | READ_CONTROL,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 }  // namespace
 
-bool PlatformWrite(const std::string& path, const ByteArray& bytes) {
-    const std::wstring target = Wide(path);
-    if (target.empty()) return false;
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    Handle none(nullptr, &CloseIt);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-        return Replace(target, none, 0, bytes) == Outcome::kWritten;
+struct WriteTarget::State {
+    std::wstring target;
+    DWORD attributes = 0;  // of the path itself: a symbolic link is a reparse point
+    BY_HANDLE_FILE_INFORMATION info{};
+    Handle file{nullptr, &CloseIt};  // the existing file (a link's target), open for writing
+    Found found = Found::kRefused;
+};
+
+WriteTarget::WriteTarget(const std::string& path) : state_(new State) {
+    State& s = *state_;
+    s.target = Wide(path);
+    if (s.target.empty()) return;
+    s.attributes = GetFileAttributesW(s.target.c_str());
+    if (s.attributes == INVALID_FILE_ATTRIBUTES) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) s.found = Found::kNothing;
+        return;
     }
     // The read-only attribute refuses a write as a missing permission does.
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return false;
-    auto open = [&] {
-        return Own(CreateFileW(target.c_str(), GENERIC_WRITE | READ_CONTROL,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    };
-    Handle file = open();
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info)) {
-        return false;
+    if (s.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return;
+    s.file = OpenForWriting(s.target);
+    if (s.file && GetFileType(s.file.get()) == FILE_TYPE_DISK && GetFileInformationByHandle(s.file.get(), &s.info)) {
+        s.found = Found::kFile;
     }
-    Outcome outcome = Outcome::kNotKept;
-    if (info.nNumberOfLinks == 1) outcome = Replace(target, file, attributes, bytes);
-    if (outcome == Outcome::kNotKept) {
-        if (!file) file = open();
-        outcome = file && Rewrite(file.get(), bytes) ? Outcome::kWritten : Outcome::kFailed;
-    }
-    return outcome == Outcome::kWritten;
+}
+
+WriteTarget::~WriteTarget() = default;
+
+WriteTarget::Found WriteTarget::found() const { return state_->found; }
+
+// A symbolic link (or junction) is a reparse point of its own: replacing the
+// path would replace the link, so its target is rewritten through it.
+bool WriteTarget::Replaceable() const {
+    return state_->info.nNumberOfLinks == 1 && (state_->attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+Outcome WriteTarget::Replace(const ByteArray& bytes) {
+    return ReplaceThroughTemporary(state_->target, state_->file, state_->attributes, bytes);
+}
+
+bool WriteTarget::Rewrite(const ByteArray& bytes) {
+    if (!state_->file) state_->file = OpenForWriting(state_->target);  // a refused replacement closed it
+    return state_->file && RewriteInPlace(state_->file.get(), bytes);
 }
 
 bool PlatformRead(const std::string& path, ByteArray& out) {
@@ -168,3 +216,5 @@ bool PlatformRead(const std::string& path, ByteArray& out) {
     }
     return true;
 }
+
+}  // namespace velkora

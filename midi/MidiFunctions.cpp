@@ -6,12 +6,14 @@
 #include "values/Parameters.h"
 #include "values/ValueList.h"
 
+namespace velkora {
+
 // The external functions only read their parameters, call MidiIO and store
 // the result; every library failure has already become a neutral value there.
 
 fmx::errcode Velkora_MIDISend(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
     const long port = ParameterAsLong(parms, 0);
-    std::string text = ParameterAsString(parms, 1);
+    const std::string text = ParameterAsString(parms, 1);
     // Channel messages and short SysEx are read on the stack: a send is the
     // call that scripts make most often, and in bursts.
     unsigned char small[64];
@@ -19,17 +21,15 @@ fmx::errcode Velkora_MIDISend(short, const fmx::ExprEnv&, const fmx::DataVect& p
     size_t size = DecimalListToBytes(text, small, sizeof small);
     ByteArray large;
     if (size > sizeof small) {
-        large = ValuesToByteArray(text, ",", "dec");
+        large = ValuesToByteArray(text, ",", Radix::kDecimal);
         bytes = large.data();
         size = large.size();
     }
-    SetResultNumber(result, SendToPort(port, bytes, size));
-    return 0;
+    return SetResultNumber(result, SendToPort(port, bytes, size));
 }
 
 fmx::errcode Velkora_PortCount(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
-    SetResultNumber(result, CountPorts(ParameterAsString(parms, 0)));
-    return 0;
+    return SetResultNumber(result, CountPorts(ParameterAsString(parms, 0)));
 }
 
 fmx::errcode Velkora_PortName(short, const fmx::ExprEnv&, const fmx::DataVect& parms, fmx::Data& result) {
@@ -46,11 +46,12 @@ fmx::errcode Velkora_MIDIReceive(short, const fmx::ExprEnv&, const fmx::DataVect
     ByteArray request;
     if (with_request) {
         outport = ParameterAsLong(parms, 1);
-        std::string text = ParameterAsString(parms, 2);
-        request = ValuesToByteArray(text, ",", "dec");
+        request = ValuesToByteArray(ParameterAsString(parms, 2), ",", Radix::kDecimal);
     }
     const ByteArray message = ReceiveFromPort(inport, with_request, outport, request);
     // A lone status byte (Start, Stop, Tune Request...) carries nothing to return.
-    const std::string text = message.size() == 1 ? std::string() : ByteArrayToString(message, ",", "dec");
+    const std::string text = message.size() == 1 ? std::string() : ByteArrayToString(message, ",", Radix::kDecimal);
     return SetResultText(result, text);
 }
+
+}  // namespace velkora

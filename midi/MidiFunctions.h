@@ -7,6 +7,8 @@
 
 #include "values/Sdk.h"
 
+namespace velkora {
+
 ExternalFunction Velkora_MIDISend;
 ExternalFunction Velkora_PortCount;
 ExternalFunction Velkora_PortName;
@@ -17,5 +19,7 @@ ExternalFunction Velkora_PortName;
 // meanwhile. For the wait it installs its own SIGINT handler, which ends the
 // wait, and puts the host's handler back when the wait ends.
 ExternalFunction Velkora_MIDIReceive;
+
+}  // namespace velkora
 
 #endif

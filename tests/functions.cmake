@@ -8,7 +8,7 @@ velkora_add_test(functions_sysexfile_test
   LIBS velkora_functions POSIX)
 velkora_add_test(functions_wrappers_test
   SOURCES functions_wrappers_test.cpp
-  LIBS velkora_functions POSIX)
+  LIBS velkora_functions velkora_inprocess POSIX)
 velkora_add_test(functions_e2e_test
   SOURCES functions_e2e_test.cpp
   LABELS e2e)

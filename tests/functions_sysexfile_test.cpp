@@ -18,6 +18,8 @@
 #include "functions/SysexFile.h"
 #include "TestSupport.h"
 
+using namespace velkora;
+
 namespace {
 
 ByteArray Bytes(const std::string& s) { return ByteArray(s.begin(), s.end()); }

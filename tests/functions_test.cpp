@@ -12,6 +12,8 @@
 #include "functions_tables.h"
 #include "reference_models.h"
 
+using namespace velkora;
+
 namespace {
 
 std::string Show(const ByteArray& bytes) {
@@ -69,7 +71,7 @@ TEST(ChecksumOf, AgreesWithStrtolOnGeneratedLists) {
 
 TEST(ConvertRadix, Table) {
     for (const RadixRow& c : kRadixRows) {
-        EXPECT_EQ(ConvertRadix(c.input, c.from, c.to), c.expected)
+        EXPECT_EQ(ConvertRadix(c.input, model::RadixOf(c.from), model::RadixOf(c.to)), c.expected)
             << c.name << ": \"" << c.input << "\" " << c.from << " -> " << c.to;
     }
 }

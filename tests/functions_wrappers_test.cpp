@@ -12,6 +12,7 @@
 #include "functions/Functions.h"
 #include "FMXHost.h"
 #include "HostValues.h"
+#include "InProcess.h"
 #include "TestSupport.h"
 
 namespace {
@@ -80,17 +81,14 @@ TEST_F(ExternalFunctions, TextFunctionsReturnTheHostsStoreCode) {
                  {"NumToHex", Velkora_NumToHex},
                  {"HexToNum", Velkora_HexToNum},
                  {"SysexRead", Velkora_SysexRead}};
+    fmx::FMH_Hook_SetAsTextResult(11);
+    fmx::errcode code = 0;
     for (const auto& c : cases) {
-        Vect parms;
-        parms.Text("1");
-        Value result;
-        fmx::FMH_Hook_SetAsTextResult(11);
-        EXPECT_EQ(c.fn(0, env, *parms.v, *result.d), 11) << c.name;
+        CallFunction(c.fn, {"1"}, &code);
+        EXPECT_EQ(code, 11) << c.name;
     }
-    Vect parms;
-    parms.Number(1).Number(1).Text("");
-    Value result;
-    EXPECT_EQ(Velkora_ValueToBytes(0, env, *parms.v, *result.d), 11);
+    CallFunction(Velkora_ValueToBytes, {1, 1, ""}, &code);
+    EXPECT_EQ(code, 11);
 }
 
 // A host failure anywhere leaves through the function as the SDK raises it,

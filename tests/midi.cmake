@@ -12,7 +12,7 @@ if(NOT WIN32)
   velkora_warnings(velkora_midi_test_support)
   target_include_directories(velkora_midi_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(velkora_midi_test_support PUBLIC velkora_values PkgConfig::VELKORA_JACK FMWrapperHost
-                        velkora_test_support)
+                        velkora_test_support velkora_inprocess)
 endif()
 
 # In ThreadSanitizer builds every MIDI test, and the host and synth it starts,

@@ -19,7 +19,8 @@
 #include "midi/MidiFunctions.h"
 #include "midi/MidiIO.h"
 #include "midi/PortManager.h"
-#include "plugin/FMPlugin.h"
+#include "plugin/EntryPoint.h"
+#include "plugin/Version.h"
 #include "midi_support.h"
 #include "TestSupport.h"
 

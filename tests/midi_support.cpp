@@ -249,11 +249,3 @@ long FindPort(const std::string& type, const std::string& name) {
     }
     return -1;
 }
-
-std::string CallFunction(fmx::ExtPluginType function, const std::vector<Param>& params, fmx::errcode* code) {
-    Vect parms(params);
-    Value result;
-    const fmx::errcode rc = function(0, *fmx::FMH_ExprEnv_Get(), *parms.v, *result.d);
-    if (code) *code = rc;
-    return result.Utf8();
-}

@@ -17,6 +17,7 @@
 
 #include "FMXHost.h"
 #include "HostValues.h"
+#include "InProcess.h"
 #include "TestSupport.h"
 
 typedef std::vector<unsigned char> Bytes;
@@ -117,10 +118,5 @@ void SettleJack();
 // Port number under which the plug-in's side "in" / "out" lists `name`
 // now, or -1.
 long FindPort(const std::string& type, const std::string& name);
-
-// A parameter for an external function: a text or a number.
-// Calls an external function as the host would and returns its result as
-// text (a number in the host's form); `code` receives the error code.
-std::string CallFunction(fmx::ExtPluginType function, const std::vector<Param>& params, fmx::errcode* code = nullptr);
 
 #endif

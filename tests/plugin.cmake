@@ -1,6 +1,6 @@
 # The plug-in shell in-process: lifecycle, registration and string loading,
 # driven through FMExternCallProc and the SDK stand-in's hooks.
-velkora_add_test(plugin_test SOURCES plugin_test.cpp LIBS velkora_shell velkora_resources JACK)
+velkora_add_test(plugin_test SOURCES plugin_test.cpp LIBS velkora_shell velkora_resources velkora_inprocess JACK)
 if(TARGET plugin_test)
   target_compile_definitions(plugin_test PRIVATE VELKORA_STRINGS_PATH="${VELKORA_STRINGS}")
 endif()

@@ -7,23 +7,14 @@
 #include <vector>
 
 #include "midi/PortManager.h"
-#include "plugin/FMPlugin.h"
+#include "plugin/EntryPoint.h"
+#include "plugin/Registration.h"
+#include "plugin/Strings.h"
+#include "plugin/Version.h"
 #include "FMXHost.h"
+#include "InProcess.h"
 
 namespace {
-
-FMX_ExternCallStruct call;  // lives as long as the plug-in may look at it
-
-// The result field afterwards, read as the host reads Init's answer.
-fmx::int64 Send(fmx::uchar selector, fmx::uint16 version = 62, FMX_PtrType result = 12345) {
-    call = FMX_ExternCallStruct();
-    call.whichCall = selector;
-    call.extnVersion = version;
-    call.instanceID = reinterpret_cast<FMX_PtrType>(&call);
-    call.result = result;
-    FMExternCallProc(&call);
-    return static_cast<fmx::int64>(call.result);
-}
 
 // "+n" registered, "!n" refused, "-n" unregistered.
 std::string Log() {
@@ -52,7 +43,7 @@ class Lifecycle : public ::testing::Test {
   protected:
     void SetUp() override { Reset(); }
     void TearDown() override {
-        Send(kFMXT_Shutdown);
+        SendMessage(kFMXT_Shutdown);
         Reset();
     }
     static void Reset() {
@@ -71,7 +62,7 @@ TEST_F(Lifecycle, InterfaceVersionDecidesInit) {
     const VersionRow rows[] = {{49, -1}, {50, 55}, {62, 55}, {255, 55}, {256, -1}, {0, -1}, {65535, -1}};
     for (const VersionRow& row : rows) {
         Reset();
-        EXPECT_EQ(Send(kFMXT_Init, row.version), row.answer) << "version " << row.version;
+        EXPECT_EQ(SendMessage(kFMXT_Init, row.version), row.answer) << "version " << row.version;
         if (row.answer == 55) {
             EXPECT_EQ(Log(), Up("+", 14)) << "version " << row.version;
             EXPECT_EQ(fmx::FMH_Registry_Count(), 14u);
@@ -80,7 +71,7 @@ TEST_F(Lifecycle, InterfaceVersionDecidesInit) {
             EXPECT_EQ(in_flag, 0);
             EXPECT_EQ(out_flag, 0);
         }
-        Send(kFMXT_Shutdown);
+        SendMessage(kFMXT_Shutdown);
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u);
         EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0);
     }
@@ -90,7 +81,7 @@ TEST_F(Lifecycle, RefusedRegistrationRollsBackInReverseOrder) {
     for (int k : {1, 5, 14}) {
         Reset();
         fmx::FMH_Hook_RefuseRegistration(static_cast<fmx::int16>(k), 7);
-        EXPECT_EQ(Send(kFMXT_Init), -2) << "refusal at " << k;
+        EXPECT_EQ(SendMessage(kFMXT_Init), -2) << "refusal at " << k;
         std::string expected = Up("+", k - 1) + "!" + std::to_string(k) + " " + Down("-", k - 1);
         EXPECT_EQ(Log(), expected) << "refusal at " << k;
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u);
@@ -103,31 +94,40 @@ TEST_F(Lifecycle, HostFailureDuringRegistrationIsAFailedStartNotACrash) {
     for (int code : {1, 2}) {
         Reset();
         fmx::FMH_Hook_FailCall("FM_ExprEnv_RegisterExternalFunction", 3, code);
-        EXPECT_EQ(Send(kFMXT_Init), -2) << "code " << code;
+        EXPECT_EQ(SendMessage(kFMXT_Init), -2) << "code " << code;
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u) << "code " << code;
         EXPECT_EQ(in_flag + out_flag, 0);
     }
 }
 
+TEST_F(Lifecycle, HostFailureDuringShutdownStillStopsTheMidiSide) {
+    for (int code : {1, 2}) {
+        ASSERT_EQ(SendMessage(kFMXT_Init), 55);
+        fmx::FMH_Hook_FailCall("FM_QuadChar_Constructor2", 1, code);
+        SendMessage(kFMXT_Shutdown);
+        EXPECT_EQ(in_flag + out_flag, 0) << "code " << code;
+    }
+}
+
 TEST_F(Lifecycle, StartedPluginHasBothMidiObjects) {
-    ASSERT_EQ(Send(kFMXT_Init), 55);
+    ASSERT_EQ(SendMessage(kFMXT_Init), 55);
     EXPECT_EQ(in_flag, 1);
     EXPECT_EQ(out_flag, 1);
-    Send(kFMXT_Shutdown);
+    SendMessage(kFMXT_Shutdown);
     EXPECT_EQ(Log(), Up("+", 14) + Down("-", 14));
     EXPECT_EQ(in_flag + out_flag, 0);
 }
 
 TEST_F(Lifecycle, ShutdownWithoutInitStillUnregistersEverything) {
-    Send(kFMXT_Shutdown);
+    SendMessage(kFMXT_Shutdown);
     EXPECT_EQ(Log(), Down("-", 14));
-    Send(kFMXT_Shutdown);  // and again: nothing left to destroy, nothing breaks
+    SendMessage(kFMXT_Shutdown);  // and again: nothing left to destroy, nothing breaks
     EXPECT_EQ(in_flag + out_flag, 0);
 }
 
 TEST_F(Lifecycle, OtherSelectorsChangeNothing) {
     for (fmx::uchar selector : {1, 2, 3, 5, 6, 8, 255}) {
-        EXPECT_EQ(Send(selector, 62, 777), 777) << "selector " << int(selector);
+        EXPECT_EQ(SendMessage(selector, 62, 777), 777) << "selector " << int(selector);
     }
     EXPECT_EQ(Log(), "");
 }
@@ -154,7 +154,7 @@ TEST_F(Lifecycle, RegistersTheFunctionTable) {
         {"Velkora_BytesToValue", 2, 2, "Velkora_BytesToValue( BytesToConvert ; LSBFirst )"},
         {"Velkora_ValueToBytes", 3, 3, "Velkora_ValueToBytes( ValueToConvert ; NumberOfBytes ; LSBFirst )"},
     };
-    ASSERT_EQ(Send(kFMXT_Init), 55);
+    ASSERT_EQ(SendMessage(kFMXT_Init), 55);
     ASSERT_EQ(fmx::FMH_Registry_Count(), 14u);
     for (fmx::uint32 i = 0; i < 14; ++i) {
         fmx::FMH_Function f;
@@ -179,12 +179,12 @@ std::u16string Units(const std::vector<fmx::unichar16>& buffer) {
 }
 
 TEST_F(Lifecycle, FunctionsReadStringsFromInitsInstanceFieldNotFromTheStructure) {
-    ASSERT_EQ(Send(kFMXT_Init), 55);
-    call = FMX_ExternCallStruct();  // the host may reuse or free it once Init returned
+    ASSERT_EQ(SendMessage(kFMXT_Init), 55);
+    InitCall() = FMX_ExternCallStruct();  // the host may reuse or free it once Init returned
     std::vector<fmx::unichar16> buffer(64, u'x');
     ReadString(buffer.data(), 64, 1);
     EXPECT_EQ(Units(buffer), u"Velkora MIDI Plug-In");
-    Send(kFMXT_Shutdown);
+    SendMessage(kFMXT_Shutdown);
     ReadString(buffer.data(), 64, 1);
     EXPECT_EQ(Units(buffer), u"") << "shut down: no bundle to read";
 }
@@ -192,11 +192,11 @@ TEST_F(Lifecycle, FunctionsReadStringsFromInitsInstanceFieldNotFromTheStructure)
 // Sends a string request into a buffer of `capacity` units pre-filled with 'x'.
 std::vector<fmx::unichar16> StringRequest(fmx::uchar id, fmx::uint32 capacity) {
     std::vector<fmx::unichar16> buffer(capacity + 4, u'x');
-    call = FMX_ExternCallStruct();
+    FMX_ExternCallStruct call = FMX_ExternCallStruct();
     call.whichCall = kFMXT_GetString;
     call.parm1 = id;
     call.parm3 = capacity;
-    call.instanceID = reinterpret_cast<FMX_PtrType>(&call);
+    call.instanceID = reinterpret_cast<FMX_PtrType>(&InitCall());
     call.result = reinterpret_cast<FMX_PtrType>(buffer.data());
     FMExternCallProc(&call);
     return buffer;
@@ -237,7 +237,7 @@ TEST(StringRequest, AnswersNameDescriptionAndOptions) {
 // Swaps in a test table for the bundle's strings, and back.
 class StringTable : public ::testing::Test {
   protected:
-    void SetUp() override { gPluginInstance.store(reinterpret_cast<FMX_PtrType>(&call)); }
+    void SetUp() override { gPluginInstance.store(reinterpret_cast<FMX_PtrType>(&InitCall())); }
     void TearDown() override {
         gPluginInstance.store(0);
         std::string real = ReadFileText(VELKORA_STRINGS_PATH);
@@ -260,31 +260,26 @@ class StringTable : public ::testing::Test {
 TEST_F(StringTable, CapacityRulesOfTheBundleLoader) {
     struct Row {
         size_t length;  // units of string 101
-        unsigned long capacity;
-        unsigned long copied;  // what Sub_OSXLoadString answers
+        fmx::uint32 capacity;
+        size_t loaded;  // units read before the NUL
     };
     const Row rows[] = {
         {1022, 1024, 1022}, {1023, 1024, 0}, {1024, 1024, 0}, {1500, 1024, 0}, {254, 256, 254},
-        {255, 256, 0},      {0, 1024, 0},    {1, 2, 0},       {5, 1, 0},       {5, 0, 0},
+        {255, 256, 0},      {0, 1024, 0},    {1, 2, 0},       {5, 1, 0},
     };
     for (const Row& row : rows) {
         Use("\"String101\" = \"" + std::string(row.length, 'a') + "\";\n");
         std::vector<fmx::unichar16> buffer(row.capacity + 2, u'x');
-        EXPECT_EQ(Sub_OSXLoadString(101, buffer.data(), row.capacity), row.copied)
-            << row.length << " units into " << row.capacity;
-        bool fits = row.capacity >= 2 && row.length < row.capacity - 1;
-        if (fits) {
-            EXPECT_EQ(buffer[row.length], 0) << row.length << " units into " << row.capacity;
-            if (row.length > 0) {
-                EXPECT_EQ(buffer[row.length - 1], u'a');
-            }
-        } else {
-            EXPECT_EQ(buffer[0], u'x') << "a string that is not copied leaves the buffer as it was";
-        }
+        ReadString(buffer.data(), row.capacity, 101);
+        EXPECT_EQ(Units(buffer), std::u16string(row.loaded, u'a')) << row.length << " units into " << row.capacity;
+        EXPECT_EQ(buffer[row.capacity], u'x') << "wrote past the buffer: " << row.length << " into " << row.capacity;
     }
     std::vector<fmx::unichar16> buffer(8, u'x');
-    EXPECT_EQ(Sub_OSXLoadString(102, buffer.data(), 8), 0ul) << "missing string";
-    EXPECT_EQ(Sub_OSXLoadString(101, nullptr, 8), 0ul);
+    ReadString(buffer.data(), 0, 101);
+    EXPECT_EQ(buffer[0], u'x') << "capacity 0 gets nothing";
+    ReadString(buffer.data(), 8, 102);
+    EXPECT_EQ(buffer[0], 0) << "missing string";
+    ReadString(nullptr, 8, 101);
 }
 
 TEST_F(StringTable, ReadStringGivesEmptyTextForMissingOrTooLong) {

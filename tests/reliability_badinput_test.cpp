@@ -72,42 +72,16 @@ std::string Narrow(const std::string& utf8) {
     return out;
 }
 
-// The reference models' reading rules, element by element: the models cut
-// each element off the front of the text, which is quadratic for lists of
-// 200,000 elements. strtoul / strtol per element, as they do.
-model::Bytes ReadList(const std::string& text, const char* radix) {
-    const int base = std::string(radix) == "hex" ? 16 : std::string(radix) == "bin" ? 2 : 10;
-    model::Bytes bytes;
-    for (size_t begin = 0;;) {
-        const size_t comma = text.find(',', begin);
-        const std::string element = text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
-        bytes.push_back(static_cast<unsigned char>(std::strtoul(element.c_str(), nullptr, base) & 0xFF));
-        if (comma == std::string::npos) return bytes;
-        begin = comma + 1;
-    }
-}
-
-unsigned Checksum(const std::string& text) {
-    unsigned sum = 0;
-    for (size_t begin = 0;;) {
-        const size_t comma = text.find(',', begin);
-        const std::string element = text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
-        sum += static_cast<unsigned>(static_cast<unsigned long>(std::strtol(element.c_str(), nullptr, 10)) & 0xFF);
-        if (comma == std::string::npos) return sum % 128;
-        begin = comma + 1;
-    }
-}
-
 std::string Convert(const std::string& utf8, const char* from, const char* to) {
     const std::string text = Narrow(utf8);
     if (text.empty()) return "";
-    return model::WriteValueList(ReadList(text, from), ",", to);
+    return model::WriteValueList(model::ReadValueList(text, ",", from), ",", to);
 }
 
-size_t ByteCount(const std::string& utf8) { return ReadList(Narrow(utf8), "dec").size(); }
+size_t ByteCount(const std::string& utf8) { return model::ReadValueList(Narrow(utf8), ",", "dec").size(); }
 
 unsigned BytesToValue(const std::string& list, bool lsb_first) {
-    const model::Bytes b = ReadList(Narrow(list), "dec");
+    const model::Bytes b = model::ReadValueList(Narrow(list), ",", "dec");
     const size_t m = b.size() < 4 ? b.size() : 4;
     unsigned v = 0;
     for (size_t i = 0; i < m; ++i) v |= static_cast<unsigned>(b[i]) << (7 * (lsb_first ? i : m - 1 - i));
@@ -271,7 +245,7 @@ TEST_F(BadInput, HostileTextsGetNeutralResults) {
             {"PortName", "Velkora_PortName ( " + q + " ; 0 )", ""},
             {"MIDIReceive, request to no port", "Velkora_MIDIReceive ( 9999 ; 9999 ; " + q + " )", ""},
             {"MIDIReceive, request to a real port", "Velkora_MIDIReceive ( 9999 ; 0 ; " + q + " )", ""},
-            {"Checksum", "Velkora_Checksum ( " + q + " )", std::to_string(Checksum(narrow))},
+            {"Checksum", "Velkora_Checksum ( " + q + " )", std::to_string(model::Checksum(narrow))},
             {"SysexWrite", "Velkora_SysexWrite ( " + q + " ; " + Q(file) + " )", written},
             {"SysexWrite, hostile path", "Velkora_SysexWrite ( \"1,2\" ; " + q + " )", valid_name ? "2" : "-1"},
             {"SysexRead, hostile path", "Velkora_SysexRead ( " + q + " )", valid_name ? "1,2" : ""},
@@ -316,7 +290,7 @@ TEST_F(BadInput, HostileNumbersGetNeutralResults) {
                             ValueToBytes(n.second, c.second, false)});
         }
         rows.push_back({"Checksum of number " + n.first, "Velkora_Checksum ( " + n.first + " )",
-                        std::to_string(Checksum(NumberText(n.second)))});
+                        std::to_string(model::Checksum(NumberText(n.second)))});
         rows.push_back({"Version of number " + n.first, "Velkora_Version ( " + n.first + " )", ""});
     }
     Run("numbers", rows);

@@ -4,39 +4,10 @@
 
 #include <exception>
 #include <fstream>
-#include <memory>
 #include <new>
 #include <set>
 
-#include "plugin/FMPlugin.h"
-
 namespace reliability {
-
-namespace {
-
-// Init's call structure stays: the plug-in may reach the host's instance
-// through it while functions run. Every other message gets a structure of its
-// own that is freed right after, as a host with a temporary one would do; a
-// plug-in that kept such a pointer past its message is caught by ASan.
-FMX_ExternCallStruct init_call;
-
-long Send(FMX_ExternCallStruct& call, fmx::uchar selector) {
-    call = FMX_ExternCallStruct();
-    call.whichCall = selector;
-    call.extnVersion = 62;
-    call.instanceID = reinterpret_cast<FMX_PtrType>(&init_call);
-    FMExternCallProc(&call);
-    return static_cast<long>(call.result);
-}
-
-}  // namespace
-
-long SendInit() { return Send(init_call, kFMXT_Init); }
-
-void SendShutdown() {
-    std::unique_ptr<FMX_ExternCallStruct> call(new FMX_ExternCallStruct());
-    Send(*call, kFMXT_Shutdown);
-}
 
 fmx::ExtPluginType Find(const std::string& name) {
     fmx::FMH_Function f;
@@ -54,11 +25,11 @@ const char* Describe(Outcome::Exception e) {
 }
 
 Outcome Call(fmx::ExtPluginType fn, const std::vector<Arg>& args) {
-    Vect parms(args);
-    Value result;
     Outcome out;
     try {
-        out.code = fn(0, *fmx::FMH_ExprEnv_Get(), *parms.v, *result.d);
+        fmx::errcode code = 0;
+        out.result = CallFunction(fn, args, &code);
+        out.code = code;
     } catch (const std::bad_alloc&) {
         out.exception = Outcome::kBadAlloc;
     } catch (const std::exception&) {
@@ -66,7 +37,6 @@ Outcome Call(fmx::ExtPluginType fn, const std::vector<Arg>& args) {
     } catch (...) {
         out.exception = Outcome::kOther;
     }
-    out.result = result.Utf8();
     return out;
 }
 

@@ -1,7 +1,7 @@
-// In-process driving of the plug-in for the reliability tests: lifecycle
-// messages through FMExternCallProc, the external functions looked up in the
-// host's registry and called with host-made values, and counts of what is
-// alive (host objects of each kind, open file descriptors).
+// In-process driving of the plug-in for the reliability tests (over
+// InProcess.h): the external functions looked up in the host's registry, what
+// left a call, and counts of what is alive (host objects of each kind, open
+// file descriptors).
 #ifndef VELKORA_TESTS_RELIABILITY_INPROCESS_H
 #define VELKORA_TESTS_RELIABILITY_INPROCESS_H
 
@@ -11,12 +11,9 @@
 
 #include "FMXHost.h"
 #include "HostValues.h"
+#include "InProcess.h"
 
 namespace reliability {
-
-// Init (its answer returned) and Shutdown, as the host sends them.
-long SendInit();
-void SendShutdown();
 
 // The function registered under `name`; null when it is not registered.
 fmx::ExtPluginType Find(const std::string& name);
@@ -34,8 +31,7 @@ struct Outcome {
 };
 const char* Describe(Outcome::Exception e);
 
-// Calls `fn` as the host does. The parameter vector and the result value are
-// the host's and are released on every path.
+// Calls `fn` as the host does (CallFunction), telling what it raised.
 Outcome Call(fmx::ExtPluginType fn, const std::vector<Arg>& args);
 
 // Live host objects of every kind, in FMH_ObjectKind order.

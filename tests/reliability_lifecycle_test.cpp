@@ -29,7 +29,7 @@ class Lifecycle : public ::testing::Test {
         SetReceiveTiming(2, std::chrono::milliseconds(1));
     }
     void TearDown() override {
-        reliability::SendShutdown();
+        SendShutdown();
         SetReceiveTiming(30, std::chrono::milliseconds(1000));
     }
 
@@ -45,7 +45,7 @@ class Lifecycle : public ::testing::Test {
     // One round with ports open: the peer hears the note, our input listens
     // on the peer's output.
     static void Round(JackPeer& peer, int round) {
-        ASSERT_EQ(reliability::SendInit(), 55) << "round " << round;
+        ASSERT_EQ(SendInit(), 55) << "round " << round;
         ASSERT_EQ(in_flag, 1) << "round " << round;
         ASSERT_EQ(out_flag, 1) << "round " << round;
         EXPECT_EQ(inport_flag, 0) << "round " << round << ": an input port survived the restart";
@@ -73,7 +73,7 @@ class Lifecycle : public ::testing::Test {
         EXPECT_NE(CallOk("Velkora_PortName", {"out", double(out)}), "") << "round " << round;
 
         SettleJack();  // the receive's new connection first reaches every client
-        reliability::SendShutdown();
+        SendShutdown();
         EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0) << "round " << round;
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u) << "round " << round;
     }
@@ -101,7 +101,7 @@ TEST_F(Lifecycle, HundredRestartsWithOpenPortsLeakNothing) {
 TEST_F(Lifecycle, CallsAfterShutdownAreNeutral) {
     std::unique_ptr<JackPeer> peer;
     ASSERT_NO_THROW(peer.reset(new JackPeer("after")));
-    ASSERT_EQ(reliability::SendInit(), 55);
+    ASSERT_EQ(SendInit(), 55);
     const long out = FindPort("out", peer->in_port());
     const long in = FindPort("in", peer->out_port());
     ASSERT_GE(out, 0);
@@ -120,7 +120,7 @@ TEST_F(Lifecycle, CallsAfterShutdownAreNeutral) {
     EXPECT_EQ(outport_flag, 1);
     const reliability::LiveCounts live = reliability::Live();
 
-    reliability::SendShutdown();
+    SendShutdown();
     SetReceiveTiming(30, std::chrono::milliseconds(1000));  // a wait now would be a real one
 
     struct Case {
@@ -165,15 +165,15 @@ TEST_F(Lifecycle, CallsAfterShutdownAreNeutral) {
 // leak, and after the last Shutdown nothing is left registered or open.
 TEST_F(Lifecycle, RepeatedMessagesAreHarmless) {
     const reliability::LiveCounts live = reliability::Live();
-    ASSERT_EQ(reliability::SendInit(), 55);
-    const long second = reliability::SendInit();
+    ASSERT_EQ(SendInit(), 55);
+    const long second = SendInit();
     EXPECT_TRUE(second == 55 || second == -2) << "second Init answered " << second;
-    reliability::SendShutdown();
-    reliability::SendShutdown();
+    SendShutdown();
+    SendShutdown();
     EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0);
     EXPECT_EQ(fmx::FMH_Registry_Count(), 0u);
     EXPECT_EQ(reliability::Show(reliability::Live()), reliability::Show(live));
-    ASSERT_EQ(reliability::SendInit(), 55) << "the plug-in starts again after all that";
+    ASSERT_EQ(SendInit(), 55) << "the plug-in starts again after all that";
     EXPECT_EQ(fmx::FMH_Registry_Count(), 14u);
 }
 

@@ -8,9 +8,12 @@
 #include <regex>
 #include <string>
 
-#include "plugin/FMPlugin.h"
+#include "plugin/Registration.h"
+#include "plugin/Strings.h"
 #include "FMXHost.h"
 #include "TestSupport.h"
+
+using namespace velkora;
 
 namespace {
 
@@ -67,8 +70,7 @@ TEST_F(StringTables, EveryPlatformHoldsTheSameTexts) {
     EXPECT_EQ(rc, strings) << "the Windows resource script differs from Localizable.strings";
     for (const auto& row : strings) {
         fmx::unichar16 buffer[1024];
-        ASSERT_EQ(Sub_OSXLoadString(static_cast<unsigned long>(row.first), buffer, 1024), row.second.size())
-            << "string " << row.first << " is not in the embedded table";
+        ReadString(buffer, 1024, static_cast<fmx::uint32>(row.first));
         EXPECT_EQ(Narrow(buffer), row.second) << "string " << row.first;
     }
     std::string rcText = ReadFile(VELKORA_RC_PATH);

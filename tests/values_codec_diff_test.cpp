@@ -14,6 +14,8 @@
 #include "values/ValueList.h"
 #include "reference_models.h"
 
+using namespace velkora;
+
 namespace {
 
 ByteArray ModelRead(const std::string& text, const std::string& separator, const std::string& radix) {
@@ -74,7 +76,7 @@ const std::vector<std::string> kPieces = {
 };
 
 const std::vector<std::string> kSeparators = {",", "::", ":", "ab", "0", "1", " ", ", ", "x", "-"};
-const std::vector<std::string> kRadixWords = {"dec", "hex", "bin", "raw", "HEX", ""};
+const std::vector<std::string> kRadixWords = {"dec", "hex", "bin", "raw"};
 
 std::string Show(const ByteArray& bytes) {
     std::string s = "{";
@@ -94,8 +96,7 @@ TEST(CodecAgainstModel, ReadingGeneratedLists) {
             // Separators often, so most lists have several elements.
             text += rng() % 3 == 0 ? separator : kPieces[rng() % kPieces.size()];
         }
-        std::string working = text;
-        const ByteArray got = ValuesToByteArray(working, separator, radix);
+        const ByteArray got = ValuesToByteArray(text, separator, model::RadixOf(radix));
         const ByteArray want = ModelRead(text, separator, radix);
         if (got != want) {
             ++mismatches;
@@ -108,17 +109,17 @@ TEST(CodecAgainstModel, ReadingGeneratedLists) {
 TEST(CodecAgainstModel, WritingRandomArrays) {
     std::mt19937 rng(7);
     const std::vector<std::string> separators = {",", "", "::", ", "};
-    const std::vector<std::string> radixWords = {"dec", "hex", "bin", "raw", "Dec", "x"};
     for (int round = 0; round < 5000; ++round) {
         ByteArray bytes(rng() % 50);
         for (unsigned char& b : bytes) b = static_cast<unsigned char>(rng());
         const std::string& separator = separators[rng() % separators.size()];
-        const std::string& radix = radixWords[rng() % radixWords.size()];
+        const std::string& radix = kRadixWords[rng() % kRadixWords.size()];
         const std::string model = ModelWrite(bytes, separator, radix);
-        ASSERT_EQ(ByteArrayToString(bytes, separator, radix), model)
+        ASSERT_EQ(ByteArrayToString(bytes, separator, model::RadixOf(radix)), model)
             << "bytes " << Show(bytes) << ", separator \"" << separator << "\", radix \"" << radix << "\"";
         // The UTF-16 form: the model's text with each character widened.
-        const Utf16Text units = ByteArrayToUtf16(bytes, std::u16string(separator.begin(), separator.end()), radix);
+        const Utf16Text units =
+            ByteArrayToUtf16(bytes, std::u16string(separator.begin(), separator.end()), model::RadixOf(radix));
         ASSERT_EQ(std::u16string(units.units.get(), units.size),
                   std::u16string(reinterpret_cast<const unsigned char*>(model.data()),
                                  reinterpret_cast<const unsigned char*>(model.data()) + model.size()))

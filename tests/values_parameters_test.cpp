@@ -10,6 +10,8 @@
 #include "FMXHost.h"
 #include "HostValues.h"
 
+using namespace velkora;
+
 namespace {
 
 std::string Repeat(const std::string& piece, size_t times) {
@@ -151,7 +153,7 @@ TEST_F(HostHooks, SetResultTextStoresTextAndPassesTheHostCode) {
 
     // The UTF-16 form stores the same text without conversion.
     fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
-    const Utf16Text units = ByteArrayToUtf16({240, 0, 247}, u",", "dec");
+    const Utf16Text units = ByteArrayToUtf16({240, 0, 247}, u",", Radix::kDecimal);
     EXPECT_EQ(SetResultText(*result.d, units, *locale), 0);
     EXPECT_EQ(result.Utf8(), "240,0,247");
     EXPECT_EQ(result.d->GetNativeType(), fmx::Data::kDTText);
@@ -186,7 +188,7 @@ TEST_F(HostHooks, ResultHelpersReleaseHostObjectsWhenTheHostFails) {
             {
                 SetResultText(*result.d, "1,2");
                 fmx::LocaleUniquePtr locale(fmx::Locale::kType_System);
-                SetResultText(*result.d, ByteArrayToUtf16({1, 2}, u",", "dec"), *locale);
+                SetResultText(*result.d, ByteArrayToUtf16({1, 2}, u",", Radix::kDecimal), *locale);
             },
             std::bad_alloc)
             << entryPoint;

@@ -74,4 +74,20 @@ TEST(WindowsSysexFiles, ReadOnlyFileIsNotReplaced) {
     EXPECT_EQ(DirectoryEntries(dir.path()).size(), 1u);
 }
 
+// A symbolic link is a reparse point of its own: the write goes through it
+// into the file it names, and the link stays a link.
+TEST(WindowsSysexFiles, SymbolicLinkIsWrittenThrough) {
+    TempDir dir;
+    const std::string target = Backslashes(dir.file("target.syx")), link = Backslashes(dir.file("link.syx"));
+    WriteFile(target, "old");
+    // Wine 8 answers CreateSymbolicLinkA with success and makes nothing.
+    const DWORD made = CreateSymbolicLinkA(link.c_str(), target.c_str(), 0) ? GetFileAttributesA(link.c_str()) : 0;
+    if (made == INVALID_FILE_ATTRIBUTES || (made & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        GTEST_SKIP() << "no symbolic links as reparse points here";
+    }
+    EXPECT_EQ(RunHost({Write(link)}).out, "3\n");
+    EXPECT_NE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link was replaced";
+    EXPECT_EQ(ReadFile(target), "\xF0\x01\xF7");
+}
+
 }  // namespace

@@ -6,6 +6,13 @@
 
 #include <vector>
 
+namespace velkora {
+
 typedef std::vector<unsigned char> ByteArray;
+
+}  // namespace velkora
+
+// The MIDI side's operations are declared outside the namespace still.
+using velkora::ByteArray;
 
 #endif

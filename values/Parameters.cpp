@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace velkora {
+
 namespace {
 
 // Most parameters are short: they are converted on the stack.
@@ -68,7 +70,10 @@ fmx::errcode SetResultText(fmx::Data& result, const std::string& text) {
     return SetResultText(result, text, *locale);
 }
 
-void SetResultNumber(fmx::Data& result, fmx::int32 number) {
+fmx::errcode SetResultNumber(fmx::Data& result, fmx::int32 number) {
     fmx::FixPtUniquePtr host_number(number, fmx::FixPt::kDefltFixedPrecision);
     result.SetAsNumber(*host_number, fmx::Data::kDTNumber);
+    return 0;
 }
+
+}  // namespace velkora

@@ -5,9 +5,10 @@
 
 #include <string>
 
-#include "values/Range.h"
 #include "values/Sdk.h"
 #include "values/ValueList.h"
+
+namespace velkora {
 
 // Parameter `index` as a narrow string in `encoding` (code page 437 unless a
 // caller needs otherwise), up to the first U+0000. The whole text, however
@@ -18,16 +19,18 @@ std::string ParameterAsString(const fmx::DataVect& parms, int index,
 // Parameter `index` as the host's signed 32-bit integer, widened with its sign.
 long ParameterAsLong(const fmx::DataVect& parms, int index);
 
-// CheckRange (values/Range.h) clamps an integer read here into a range.
-
 // Store a text (UTF-8, so ASCII value lists too) with a new system locale, or
-// a number; SetResultText returns the host's code for the store.
+// a number, and return what the function hands the host: the host's code for
+// a text (its refusal passed on), 0 for a number (the SDK reports a failed
+// number store only by raising, which the boundary turns into a code).
 fmx::errcode SetResultText(fmx::Data& result, const std::string& text);
 fmx::errcode SetResultText(fmx::Data& result, const std::string& text, const fmx::Locale& locale);
 // A text already in UTF-16, the host's own form, stored without conversion.
 // Its length is passed in 32 bits: callers check FitsHostText first.
 bool FitsHostText(size_t units);
 fmx::errcode SetResultText(fmx::Data& result, const Utf16Text& text, const fmx::Locale& locale);
-void SetResultNumber(fmx::Data& result, fmx::int32 number);
+fmx::errcode SetResultNumber(fmx::Data& result, fmx::int32 number);
+
+}  // namespace velkora
 
 #endif

@@ -1,13 +1,17 @@
-// Word-at-a-time scanning shared by the value-list codec and the checksum:
-// finding one separator byte 64 bytes at a time, and reading a short run of
-// decimal digits in one multiply. Pure functions on raw bytes; callers make
-// sure the bytes they read exist (the reads are up to 64 and 4 bytes wide).
+// Element reading shared by the value-list codec and the checksum: finding
+// one separator byte 64 bytes at a time, reading a short run of decimal
+// digits in one multiply, and reading any element the C library's way. Pure
+// functions on raw bytes; callers make sure the bytes they read exist (the
+// word-at-a-time reads are up to 64 and 4 bytes wide).
 #ifndef VELKORA_VALUES_SCAN_H
 #define VELKORA_VALUES_SCAN_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
+
+namespace velkora {
 
 namespace scan {
 
@@ -69,6 +73,86 @@ inline bool ShortDecimal(const char* p, size_t length, unsigned& byte) {
 // The byte c repeated in all eight bytes, for MatchMask.
 constexpr uint64_t Repeated(unsigned char c) { return 0x0101010101010101ull * c; }
 
+// Calls element(begin, end) for each element of data[0, size) that a
+// `separator` ends inside the 64-byte blocks scanned here (blocks followed by
+// at least eight more bytes, so a reader of a short element may read a word
+// past its end); gives where the rest of the text begins. Each element's end
+// is found before the one before it is read, so finding never waits for
+// reading. Scans nothing where words are not little-endian.
+template <typename Element>
+size_t ForEachInBlocks(const char* data, size_t size, char separator, Element element) {
+    size_t begin = 0;
+    if (!LittleEndian()) return begin;
+    const uint64_t pattern = Repeated(static_cast<unsigned char>(separator));
+    for (size_t block = 0; block + 64 + 8 <= size; block += 64) {
+        for (uint64_t found = MatchMask(data + block, pattern); found != 0; found &= found - 1) {
+            const size_t end = block + LowestBit(found);
+            element(begin, end);
+            begin = end + 1;
+        }
+    }
+    return begin;
+}
+
+// Each byte's value as a digit the way strtoul and strtol see it ("0"-"9",
+// then "a"-"z" and "A"-"Z" as 10-35); 36 for a byte that is a digit in no base.
+struct DigitTable {
+    unsigned char value[256];
+};
+
+constexpr DigitTable MakeDigitTable() {
+    DigitTable t{};
+    for (int c = 0; c < 256; ++c) {
+        t.value[c] = static_cast<unsigned char>(c >= '0' && c <= '9'   ? c - '0'
+                                                : c >= 'a' && c <= 'z' ? c - 'a' + 10
+                                                : c >= 'A' && c <= 'Z' ? c - 'A' + 10
+                                                                       : 36);
+    }
+    return t;
+}
+
+inline constexpr DigitTable kDigits = MakeDigitTable();
+
+inline unsigned DigitOf(char c) { return kDigits.value[static_cast<unsigned char>(c)]; }
+
+// Runs of at most this many digits in `base` cannot overflow a type whose
+// largest value is `limit`.
+constexpr size_t SafeDigits(unsigned long limit, unsigned long base) {
+    size_t n = 0;
+    for (; limit >= base; limit /= base) ++n;
+    return n;
+}
+
+// The low 8 bits of the element p[0, length) as `library` reads it in Base
+// (strtoul or strtol, called with a terminated string, whose rules decide).
+// A plain run of at most `safe` digits (SafeDigits of the library's type) is
+// read here, with the same result; anything else (signs, blanks, "0x", stray
+// characters, long runs) goes to the library on a terminated copy, on the
+// stack when it is short, as it nearly always is.
+template <unsigned Base, typename Library>
+unsigned char ElementByte(const char* p, size_t length, size_t safe, Library library) {
+    unsigned long value = 0;
+    size_t i = 0;
+    for (; i < length; ++i) {
+        const unsigned d = DigitOf(p[i]);
+        if (d >= Base) break;
+        value = value * Base + d;
+    }
+    if (i != length || length > safe) {
+        char small[64];
+        if (length < sizeof small) {
+            std::memcpy(small, p, length);
+            small[length] = '\0';
+            value = static_cast<unsigned long>(library(small));
+        } else {
+            value = static_cast<unsigned long>(library(std::string(p, length).c_str()));
+        }
+    }
+    return static_cast<unsigned char>(value & 0xFF);
+}
+
 }  // namespace scan
+
+}  // namespace velkora
 
 #endif

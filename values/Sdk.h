@@ -16,9 +16,13 @@
 #include "FMWrapper/FMXCalcEngine.h"
 #include "values/SdkLayout.h"
 
+namespace velkora {
+
 // The one form of every external function: the host passes the function's id,
 // the calculation's environment, the parameters and the value that takes the
 // result, and gets its own error code back (fmx::ExtPluginType points to one).
 using ExternalFunction = fmx::errcode(short, const fmx::ExprEnv&, const fmx::DataVect&, fmx::Data&);
+
+}  // namespace velkora
 
 #endif

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace velkora {
+
 // Both directions make one allocation for their result and touch each input
 // byte a small, fixed number of times. Reading has a fast path for elements
 // that are plain runs of digits, which canonical lists consist of; anything
@@ -18,35 +20,6 @@ namespace {
 
 // ---- reading ----------------------------------------------------------------
 
-// Each byte's value as a digit the way strtoul sees it ("0"-"9", then "a"-"z"
-// and "A"-"Z" as 10-35); 36 for a byte that is a digit in no base.
-struct DigitTable {
-    unsigned char value[256];
-};
-
-constexpr DigitTable MakeDigitTable() {
-    DigitTable t{};
-    for (int c = 0; c < 256; ++c) {
-        t.value[c] = static_cast<unsigned char>(c >= '0' && c <= '9'   ? c - '0'
-                                                : c >= 'a' && c <= 'z' ? c - 'a' + 10
-                                                : c >= 'A' && c <= 'Z' ? c - 'A' + 10
-                                                                       : 36);
-    }
-    return t;
-}
-
-constexpr DigitTable kDigits = MakeDigitTable();
-
-unsigned DigitOf(char c) { return kDigits.value[static_cast<unsigned char>(c)]; }
-
-// Runs of at most this many digits cannot overflow unsigned long; longer ones
-// (leading zeros, huge values) go to strtoul for its saturation.
-constexpr size_t SafeDigits(unsigned long base) {
-    size_t n = 0;
-    for (unsigned long limit = ULONG_MAX; limit >= base; limit /= base) ++n;
-    return n;
-}
-
 bool EightBinaryDigits(uint64_t x) { return (x & 0xFEFEFEFEFEFEFEFEull) == 0x3030303030303030ull; }
 
 // Eight binary digits, first character most significant.
@@ -54,42 +27,24 @@ unsigned BinaryByte(uint64_t x) {
     return static_cast<unsigned>(((x & 0x0101010101010101ull) * 0x8040201008040201ull) >> 56);
 }
 
-// text[begin, end) read by strtoul with `base`, as if it were a string of its
-// own. `text` is only borrowed: the byte at `end` stands in as terminator for
-// a moment and is put back.
-unsigned long Strtoul(std::string& text, size_t begin, size_t end, int base) {
-    const char saved = end < text.size() ? text[end] : '\0';
-    if (end < text.size()) text[end] = '\0';
-    const unsigned long value = std::strtoul(text.c_str() + begin, nullptr, base);
-    if (end < text.size()) text[end] = saved;
-    return value;
-}
-
 // The byte of the element text[begin, end).
 template <unsigned Base>
-unsigned char ReadElement(std::string& text, size_t begin, size_t end) {
-    constexpr size_t kSafe = SafeDigits(Base);
-    unsigned long value = 0;
-    size_t i = begin;
-    for (; i < end; ++i) {
-        const unsigned d = DigitOf(text[i]);
-        if (d >= Base) break;
-        value = value * Base + d;
-    }
-    if (i != end || end - begin > kSafe) value = Strtoul(text, begin, end, static_cast<int>(Base));
-    return static_cast<unsigned char>(value & 0xFF);
+unsigned char ReadElement(const std::string& text, size_t begin, size_t end) {
+    constexpr size_t kSafe = scan::SafeDigits(ULONG_MAX, Base);
+    return scan::ElementByte<Base>(text.data() + begin, end - begin, kSafe,
+                                   [](const char* s) { return std::strtoul(s, nullptr, Base); });
 }
 
 // The same for an element followed by at least eight more bytes of text, with
 // the canonical shapes read a word at a time.
 template <unsigned Base>
-unsigned char ReadElementInside(std::string& text, size_t begin, size_t end) {
+unsigned char ReadElementInside(const std::string& text, size_t begin, size_t end) {
     const char* p = text.data() + begin;
     if (Base == 10 && end - begin <= 3) {
         unsigned byte;
         if (scan::ShortDecimal(p, end - begin, byte)) return static_cast<unsigned char>(byte);
     } else if (Base == 16 && end - begin == 2) {
-        const unsigned high = DigitOf(p[0]), low = DigitOf(p[1]);
+        const unsigned high = scan::DigitOf(p[0]), low = scan::DigitOf(p[1]);
         if (high < 16 && low < 16) return static_cast<unsigned char>(high << 4 | low);
     } else if (Base == 2 && end - begin == 8) {
         uint64_t x;
@@ -133,7 +88,7 @@ size_t CountElements(const std::string& text, const std::string& separator) {
 // Cuts text from `begin` on at every separator and reads each element.
 // Gives the end of what it wrote; `limit` only guards the array's end.
 template <unsigned Base>
-unsigned char* ReadFrom(size_t begin, std::string& text, const std::string& separator, unsigned char* out,
+unsigned char* ReadFrom(size_t begin, const std::string& text, const std::string& separator, unsigned char* out,
                         const unsigned char* limit) {
     if (separator.size() == 1) {
         // What is left after the blocks is short: a plain scan beats a
@@ -163,26 +118,21 @@ unsigned char* ReadFrom(size_t begin, std::string& text, const std::string& sepa
 // one-character separator is found 64 bytes at a time, so that finding the
 // next element never waits for reading the one before.
 template <unsigned Base>
-unsigned char* ReadInto(std::string& text, const std::string& separator, unsigned char* out, size_t count) {
+unsigned char* ReadInto(const std::string& text, const std::string& separator, unsigned char* out, size_t count) {
     unsigned char* const limit = out + count;
     size_t begin = 0;
-    if (separator.size() == 1 && scan::LittleEndian()) {
+    if (separator.size() == 1) {
         // Every separator in these blocks stands for one more element, so the
         // count leaves room for all of them.
-        const uint64_t pattern = scan::Repeated(static_cast<unsigned char>(separator[0]));
-        for (size_t block = 0; block + 64 + 8 <= text.size(); block += 64) {
-            for (uint64_t found = scan::MatchMask(text.data() + block, pattern); found != 0; found &= found - 1) {
-                const size_t end = block + scan::LowestBit(found);
-                *out++ = ReadElementInside<Base>(text, begin, end);
-                begin = end + 1;
-            }
-        }
+        begin = scan::ForEachInBlocks(text.data(), text.size(), separator[0], [&](size_t from, size_t end) {
+            *out++ = ReadElementInside<Base>(text, from, end);
+        });
     }
     return ReadFrom<Base>(begin, text, separator, out, limit);
 }
 
 template <unsigned Base>
-ByteArray Read(std::string& text, const std::string& separator) {
+ByteArray Read(const std::string& text, const std::string& separator) {
     ByteArray bytes;
     if (separator.empty()) {
         bytes.push_back(ReadElement<Base>(text, 0, text.size()));
@@ -266,12 +216,6 @@ Char* WriteAll(Char* out, const ByteArray& bytes, const std::basic_string<Char>&
                                  : WriteAll<false>(out, bytes, separator, element);
 }
 
-enum class Radix { kDecimal, kHex, kBin, kRaw };
-
-Radix RadixOf(const std::string& word) {
-    return word == "hex" ? Radix::kHex : word == "bin" ? Radix::kBin : word == "raw" ? Radix::kRaw : Radix::kDecimal;
-}
-
 // Room for the text of n > 0 bytes: exact, except that decimal counts three
 // digits each plus the fourth character that its last fixed-size copy writes.
 size_t Room(size_t n, size_t separator_size, Radix radix) {
@@ -309,23 +253,22 @@ Char* WriteText(Char* out, const ByteArray& bytes, const std::basic_string<Char>
 
 }  // namespace
 
-ByteArray ValuesToByteArray(std::string& text, const std::string& separator, const std::string& radix) {
-    if (radix == "hex") return Read<16>(text, separator);
-    if (radix == "bin") return Read<2>(text, separator);
+ByteArray ValuesToByteArray(const std::string& text, const std::string& separator, Radix radix) {
+    if (radix == Radix::kHex) return Read<16>(text, separator);
+    if (radix == Radix::kBin) return Read<2>(text, separator);
     return Read<10>(text, separator);
 }
 
-size_t DecimalListToBytes(std::string& text, unsigned char* out, size_t capacity) {
+size_t DecimalListToBytes(const std::string& text, unsigned char* out, size_t capacity) {
     static const std::string comma(",");
     const size_t count = CountElements(text, comma);
     if (count > capacity) return count;
     return static_cast<size_t>(ReadInto<10>(text, comma, out, count) - out);
 }
 
-std::string ByteArrayToString(const ByteArray& bytes, std::string separator, std::string radix) {
+std::string ByteArrayToString(const ByteArray& bytes, const std::string& separator, Radix r) {
     std::string text;
     if (bytes.empty()) return text;
-    const Radix r = RadixOf(radix);
     if (r == Radix::kRaw && separator.empty())
         return text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     text.resize(Room(bytes.size(), separator.size(), r));
@@ -333,12 +276,13 @@ std::string ByteArrayToString(const ByteArray& bytes, std::string separator, std
     return text;
 }
 
-Utf16Text ByteArrayToUtf16(const ByteArray& bytes, const std::u16string& separator, const std::string& radix) {
+Utf16Text ByteArrayToUtf16(const ByteArray& bytes, const std::u16string& separator, Radix r) {
     Utf16Text text;
     if (bytes.empty()) return text;
-    const Radix r = RadixOf(radix);
     // Not zeroed first: every unit up to the end is written.
     text.units.reset(new char16_t[Room(bytes.size(), separator.size(), r)]);
     text.size = static_cast<size_t>(WriteText(text.units.get(), bytes, separator, r) - text.units.get());
     return text;
 }
+
+}  // namespace velkora

@@ -9,29 +9,36 @@
 
 #include "values/ByteArray.h"
 
-// Splits `text` at every `separator` (n separators give n + 1 bytes) and reads
-// each element in the radix that `radix` names ("hex", "bin", else decimal).
-// An empty separator reads the whole text as one element. `text` is left
-// unspecified (callers pass a working copy).
-ByteArray ValuesToByteArray(std::string& text, const std::string& separator, const std::string& radix);
+namespace velkora {
 
-// ValuesToByteArray(text, ",", "dec") into out[0, capacity), with no
-// allocation, for the short messages sent most often: gives the count of
+// How numbers are written: decimal, two hex digits, eight binary digits, or
+// the byte itself (for writing only; reading it is decimal).
+enum class Radix { kDecimal, kHex, kBin, kRaw };
+
+// Splits `text` at every `separator` (n separators give n + 1 bytes) and reads
+// each element in `radix` (strtoul's rules). An empty separator reads the
+// whole text as one element.
+ByteArray ValuesToByteArray(const std::string& text, const std::string& separator, Radix radix);
+
+// ValuesToByteArray(text, ",", Radix::kDecimal) into out[0, capacity), with
+// no allocation, for the short messages sent most often: gives the count of
 // bytes; a list of more than `capacity` elements gives its count and writes
 // nothing.
-size_t DecimalListToBytes(std::string& text, unsigned char* out, size_t capacity);
+size_t DecimalListToBytes(const std::string& text, unsigned char* out, size_t capacity);
 
-// Writes each byte as "%u" ("dec" and any unknown word), "%02X" ("hex"),
-// eight binary digits ("bin") or the byte itself ("raw"), joined by separator.
-std::string ByteArrayToString(const ByteArray& bytes, std::string separator, std::string radix);
+// Writes each byte as "%u", "%02X", eight binary digits or the byte itself,
+// joined by separator.
+std::string ByteArrayToString(const ByteArray& bytes, const std::string& separator, Radix radix);
 
 // The same text in UTF-16, for handing straight to the host, which keeps its
 // texts in UTF-16: built once, in a buffer of its own, with no conversion
-// afterwards. "raw" writes each byte as the unit of the same value.
+// afterwards. Radix::kRaw writes each byte as the unit of the same value.
 struct Utf16Text {
     std::unique_ptr<char16_t[]> units;
     size_t size = 0;
 };
-Utf16Text ByteArrayToUtf16(const ByteArray& bytes, const std::u16string& separator, const std::string& radix);
+Utf16Text ByteArrayToUtf16(const ByteArray& bytes, const std::u16string& separator, Radix radix);
+
+}  // namespace velkora
 
 #endif

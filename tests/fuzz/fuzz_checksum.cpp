@@ -6,6 +6,8 @@
 #include "fuzz_check.h"
 #include "reference_models.h"
 
+using namespace velkora;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const unsigned got = ChecksumOf(text);

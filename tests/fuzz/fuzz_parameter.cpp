@@ -11,6 +11,8 @@
 #include "FMXHost.h"
 #include "fuzz_check.h"
 
+using namespace velkora;
+
 namespace {
 
 const size_t kLengths[] = {0, 2690 * 3, 8090, 8200};

@@ -1,35 +1,15 @@
-#include <atomic>
+#include "plugin/EntryPoint.h"
+
 #include <cstring>
 
-#include "plugin/FMPlugin.h"
-#include "functions/Functions.h"
-#include "midi/MidiFunctions.h"
+#include "plugin/Lifecycle.h"
+#include "plugin/Registration.h"
+#include "plugin/Strings.h"
 
 FMX_ExternCallPtr gFMX_ExternCallPtr = nullptr;
-std::atomic<FMX_PtrType> gPluginInstance{0};
 
+namespace velkora {
 namespace {
-
-// Host registration flags: may run on FileMaker Server, shown in every dialog.
-const fmx::uint32 kFunctionFlags = fmx::ExprEnv::kMayEvaluateOnServer | fmx::ExprEnv::kDisplayInAllDialogs;
-const fmx::int16 kNoLimit = -1;
-
-struct FunctionRow {
-    fmx::uint16 id;
-    fmx::int16 minimum;
-    fmx::int16 maximum;
-    fmx::ExtPluginType function;
-};
-
-// Function n's name and prototype are string 100 + n of the string table.
-const FunctionRow kFunctions[] = {
-    {1, 0, 1, Velkora_Version},       {2, 2, 2, Velkora_MIDISend},         {3, 1, 1, Velkora_PortCount},
-    {4, 2, 2, Velkora_PortName},      {5, 1, 3, Velkora_MIDIReceive},      {6, 1, 1, Velkora_Checksum},
-    {7, 2, 2, Velkora_SysexWrite},    {8, 0, kNoLimit, Velkora_SysexRead}, {9, 1, 1, Velkora_NumToBin},
-    {10, 1, 1, Velkora_BinToNum},     {11, 1, 1, Velkora_NumToHex},        {12, 1, 1, Velkora_HexToNum},
-    {13, 2, 2, Velkora_BytesToValue}, {14, 3, 3, Velkora_ValueToBytes},
-};
-const int kFunctionCount = sizeof kFunctions / sizeof kFunctions[0];
 
 const fmx::int64 kAnswerStarted = k140ExtnVersion;  // 55: the interface this plug-in was written for
 const fmx::int64 kAnswerWrongVersion = -1;
@@ -37,7 +17,7 @@ const fmx::int64 kAnswerFailed = -2;
 
 fmx::int64 Init(fmx::uint16 interfaceVersion) {
     if (interfaceVersion < 50 || interfaceVersion > 255) return kAnswerWrongVersion;
-    if (!Startup()) return kAnswerFailed;
+    Startup();
     if (RegisterExternalFunctions()) return kAnswerStarted;
     Shutdown();
     return kAnswerFailed;
@@ -67,11 +47,13 @@ void AnswerStringRequest(FMX_ExternCallPtr pb) {
 }
 
 }  // namespace
+}  // namespace velkora
 
 // The host calls this on its own thread for every lifecycle message; results go
 // into the call structure. Nothing may unwind into the host: a host failure
 // raised during Init is answered as a failed start, elsewhere it is dropped.
 VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
+    using namespace velkora;
     gFMX_ExternCallPtr = pb;
     try {
         switch (pb->whichCall) {
@@ -100,39 +82,4 @@ VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
     }
     // After Shutdown the host may free the structure: point nowhere.
     if (pb->whichCall == kFMXT_Shutdown) gFMX_ExternCallPtr = nullptr;
-}
-
-FMX_PtrType GetPluginBundle() { return gPluginInstance.load(); }
-
-bool RegisterExternalFunctions() {
-    for (int k = 0; k < kFunctionCount; ++k) {
-        const FunctionRow& row = kFunctions[k];
-        fmx::errcode code;
-        try {
-            code = RegisterExternalFunction(row.id, row.minimum, row.maximum, kFunctionFlags, row.function);
-        } catch (...) {
-            code = -1;  // a host failure here is a refusal: roll back the same way
-        }
-        if (code != 0) {
-            for (int j = k - 1; j >= 0; --j) {
-                try {
-                    UnRegisterExternalFunction(kFunctions[j].id);
-                } catch (...) {
-                }
-            }
-            return false;
-        }
-    }
-    return true;
-}
-
-void UnRegisterExternalFunctions() {
-    fmx::QuadCharUniquePtr pluginId(VELKORA_PLUGIN_ID);
-    for (int k = kFunctionCount - 1; k >= 0; --k) {
-        try {
-            fmx::ExprEnv::UnRegisterExternalFunction(*pluginId, static_cast<fmx::int16>(kFunctions[k].id));
-        } catch (...) {
-            // One failed removal must not keep the others registered.
-        }
-    }
 }

@@ -1,5 +1,8 @@
-#include "plugin/FMPlugin.h"
+#include "plugin/Version.h"
 
+#include "plugin/Strings.h"
+
+namespace velkora {
 namespace {
 
 // The version's forms and the platform's word come from the build
@@ -51,3 +54,5 @@ fmx::errcode Velkora_Version(short, const fmx::ExprEnv&, const fmx::DataVect& pa
     }
     return result.SetAsText(*text, parms.At(0).GetLocale());
 }
+
+}  // namespace velkora
