@@ -164,19 +164,24 @@ TEST(MidiHostSession, ARequestBringsTheSynthsDump) {
     // port of the other kind is open, as a careful script does.
     SynthProcess synth({"--echo"});
     ASSERT_TRUE(synth.ready()) << synth.error_output();
+    // Its echo must have gone out before the input port opens, or the receive
+    // below could take it: a witness waits for it.
+    JackPeer witness("witness");
+    ASSERT_TRUE(witness.Connect(synth.out_port(), witness.in_port()));
+    SettleJack();  // the witness's connection is live
     HostSession host;
     const long out = host.Port("out", synth.in_port());
     ASSERT_GE(out, 0);
     ASSERT_EQ(DeliverThroughHost(host, synth, out, "144,60,100"), "144,60,100");
-    // Its echo must have gone nowhere before the input port opens, or the
-    // receive below could take it; a sanitizer build's synth is slow.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(witness.WaitFor(1)) << "the synth's echo never went out";
     const long in = host.Port("in", synth.out_port());
     ASSERT_GE(in, 0);
     // Asked again when no answer came: JACK drops the events of a missed period.
     auto answer = [&](const std::string& request) {
         std::string got;
-        for (int attempt = 0; attempt < 3 && got.empty(); ++attempt) got = host.Eval(Receive(in, out, request));
+        int attempt = 0;
+        for (; attempt < 3 && got.empty(); ++attempt) got = host.Eval(Receive(in, out, request));
+        ReportRetries("the request " + request, attempt - 1);
         return got;
     };
     // Opens the input port; the open output port is reused, whatever its number names now.

@@ -5,14 +5,23 @@
 #include <jack/midiport.h>
 
 #include <atomic>
+#include <cstdio>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "midi/MidiIO.h"
 #include "TestSupport.h"
+
+void ReportRetries(const std::string& what, int retries) {
+    if (retries == 0) return;
+    std::printf("retried %d time(s): %s\n", retries, what.c_str());
+    ::testing::Test::RecordProperty("retried " + what, retries);
+}
 
 std::string UniqueClientName(const std::string& stem) {
     static std::atomic<int> counter{0};
@@ -89,8 +98,11 @@ std::string SynthProcess::Deliver(const std::function<void()>& send, const std::
     for (int attempt = 0; attempt < 5; ++attempt) {
         send();
         const std::string line = NextLine(std::chrono::seconds(2), repeat);
-        if (!line.empty()) return line;
+        if (line.empty()) continue;
+        ReportRetries("a send until the synth heard it", attempt);
+        return line;
     }
+    ReportRetries("a send until the synth heard it (never)", 4);
     return "";
 }
 

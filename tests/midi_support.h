@@ -25,6 +25,11 @@ typedef std::vector<unsigned char> Bytes;
 // a broken peer ever waits this long.
 const std::chrono::milliseconds kPatience(10000);
 
+// Reports, in the test's output and its XML record, that `what` had to be
+// done again `retries` times (JACK drops the events of a missed period);
+// nothing when it was not. Repeats that grow show a slow machine or a fault.
+void ReportRetries(const std::string& what, int retries);
+
 // A client name no other test or run of this binary uses.
 std::string UniqueClientName(const std::string& stem);
 

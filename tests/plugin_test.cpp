@@ -12,6 +12,12 @@
 
 namespace {
 
+// Sides that exist and ports open on them: 0 once the plug-in is shut down.
+int MidiInUse() {
+    return velkora::MidiIn().Exists() + velkora::MidiOut().Exists() + velkora::MidiIn().OpenPort().has_value() +
+           velkora::MidiOut().OpenPort().has_value();
+}
+
 FMX_ExternCallStruct call;  // lives as long as the plug-in may look at it
 
 // The result field afterwards, read as the host reads Init's answer.
@@ -77,12 +83,12 @@ TEST_F(Lifecycle, InterfaceVersionDecidesInit) {
             EXPECT_EQ(fmx::FMH_Registry_Count(), 14u);
         } else {
             EXPECT_EQ(Log(), "") << "version " << row.version;
-            EXPECT_EQ(in_flag, 0);
-            EXPECT_EQ(out_flag, 0);
+            EXPECT_FALSE(velkora::MidiIn().Exists());
+            EXPECT_FALSE(velkora::MidiOut().Exists());
         }
         Send(kFMXT_Shutdown);
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u);
-        EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0);
+        EXPECT_EQ(MidiInUse(), 0);
     }
 }
 
@@ -94,8 +100,8 @@ TEST_F(Lifecycle, RefusedRegistrationRollsBackInReverseOrder) {
         std::string expected = Up("+", k - 1) + "!" + std::to_string(k) + " " + Down("-", k - 1);
         EXPECT_EQ(Log(), expected) << "refusal at " << k;
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u);
-        EXPECT_EQ(in_flag, 0);
-        EXPECT_EQ(out_flag, 0);
+        EXPECT_FALSE(velkora::MidiIn().Exists());
+        EXPECT_FALSE(velkora::MidiOut().Exists());
     }
 }
 
@@ -105,24 +111,24 @@ TEST_F(Lifecycle, HostFailureDuringRegistrationIsAFailedStartNotACrash) {
         fmx::FMH_Hook_FailCall("FM_ExprEnv_RegisterExternalFunction", 3, code);
         EXPECT_EQ(Send(kFMXT_Init), -2) << "code " << code;
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u) << "code " << code;
-        EXPECT_EQ(in_flag + out_flag, 0);
+        EXPECT_EQ(MidiInUse(), 0);
     }
 }
 
 TEST_F(Lifecycle, StartedPluginHasBothMidiObjects) {
     ASSERT_EQ(Send(kFMXT_Init), 55);
-    EXPECT_EQ(in_flag, 1);
-    EXPECT_EQ(out_flag, 1);
+    EXPECT_TRUE(velkora::MidiIn().Exists());
+    EXPECT_TRUE(velkora::MidiOut().Exists());
     Send(kFMXT_Shutdown);
     EXPECT_EQ(Log(), Up("+", 14) + Down("-", 14));
-    EXPECT_EQ(in_flag + out_flag, 0);
+    EXPECT_EQ(MidiInUse(), 0);
 }
 
 TEST_F(Lifecycle, ShutdownWithoutInitStillUnregistersEverything) {
     Send(kFMXT_Shutdown);
     EXPECT_EQ(Log(), Down("-", 14));
     Send(kFMXT_Shutdown);  // and again: nothing left to destroy, nothing breaks
-    EXPECT_EQ(in_flag + out_flag, 0);
+    EXPECT_EQ(MidiInUse(), 0);
 }
 
 TEST_F(Lifecycle, OtherSelectorsChangeNothing) {

@@ -1,7 +1,9 @@
 // Windows and macOS: the MIDI service is part of the system; the library's
 // backend finds out itself, at no cost, whether a device is there, and a
 // device that goes away makes its calls fail instead of hang.
-#include "midi/PortManager.h"
+#include "midi/MidiSystem.h"
+
+namespace velkora {
 
 bool MidiSystemAnswers(RtMidi::Api) { return true; }
 
@@ -13,3 +15,5 @@ bool WatchMidiSystem(RtMidi::Api, unsigned& lost_so_far) {
 void UnwatchMidiSystem() {}
 
 unsigned MidiSystemsLost() { return 0; }
+
+}  // namespace velkora

@@ -14,7 +14,9 @@
 #include <mutex>
 #include <vector>
 
-#include "midi/PortManager.h"
+#include "midi/MidiSystem.h"
+
+namespace velkora {
 
 namespace {
 
@@ -79,3 +81,5 @@ void UnwatchMidiSystem() {
 }
 
 unsigned MidiSystemsLost() { return servers_lost.load(); }
+
+}  // namespace velkora
