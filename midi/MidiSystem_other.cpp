@@ -16,4 +16,14 @@ void UnwatchMidiSystem() {}
 
 unsigned MidiSystemsLost() { return 0; }
 
+// A device that goes away makes the library's sends fail instead; the output
+// side then closes its port (MidiOutput::Send).
+unsigned MidiGraphChanges() { return 0; }
+
+DeviceMark MarkDevice(bool, const std::string&) { return DeviceMark(); }
+
+void NoteConnected(DeviceMark&) {}
+
+bool DeviceStillThere(DeviceMark&) { return true; }
+
 }  // namespace velkora

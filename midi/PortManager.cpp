@@ -161,8 +161,13 @@ bool MidiSide<Object>::OpenLocked(long n) {
     const unsigned int masked = static_cast<uint32_t>(n) & 0x7FFFFFFFu;
     unsigned int count = 0;
     if (!MidiCall([&] { count = object.getPortCount(); }) || n < 0 || masked >= count) return false;
+    // The peer is named before the open, so that any change after it shows.
+    std::string peer;
+    if (present->watching) MidiCall([&] { peer = object.getPortName(masked); });
+    DeviceMark device = MarkDevice(present->watching, peer);
     if (!MidiCall([&] { object.openPort(masked, port_name_); })) return false;
-    present->port = Port{n};
+    NoteConnected(device);
+    present->port = Port{n, std::move(device)};
     return true;
 }
 
@@ -177,7 +182,9 @@ bool MidiSide<Object>::Set(long n) {
     Hold hold(lock_);
     ForgetIfLost();
     if (!present_) return false;
-    if (present_->port && present_->port->number == n) return true;
+    if (present_->port && present_->port->number == n && DeviceStillThere(present_->port->device)) return true;
+    // Another port, or this one's device has gone (or gone and come back,
+    // unconnected): open n anew, as a first call would.
     if (present_->port) ClosePort();
     return OpenLocked(n);
 }
@@ -245,7 +252,7 @@ bool MidiInput::Listen(long n) {
 
 PollResult MidiInput::Poll(long n, ByteArray& message) {
     Hold hold(lock_);
-    if (!present_ || !present_->port || present_->port->number != n) return PollResult::port_closed;
+    if (!present_ || !present_->port || present_->port->number != n || Lost()) return PollResult::port_closed;
     RtMidiIn& in = *present_->object;
     if (!MidiCall([&] { in.getMessage(&message); })) message.clear();
     return message.empty() ? PollResult::nothing : PollResult::message;
@@ -258,7 +265,9 @@ int32_t MidiOutput::Send(long n, const unsigned char* bytes, size_t size) {
     if (!Set(n) || size == 0) return -1;
     RtMidiOut& out = *present_->object;
     if (size > kLargestJackMessage && out.getCurrentApi() == RtMidi::UNIX_JACK) return -1;
-    return MidiCall([&] { out.sendMessage(bytes, size); }) ? 0 : -1;
+    if (MidiCall([&] { out.sendMessage(bytes, size); })) return 0;
+    ClosePort();
+    return -1;
 }
 
 MidiInput& MidiIn() {

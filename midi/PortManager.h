@@ -66,9 +66,10 @@ class MidiSide {
     // [any; side lock; a port listing and open] Opens port n (whatever is
     // open is closed first). True when it is open.
     bool Open(long n);
-    // [any; side lock; none when n is open, else as Open] Makes port n the
-    // open one: reused when it is open already, without asking the library;
-    // otherwise opened as by Open. True when port n is open afterwards.
+    // [any; side lock; an atomic read when n is open, else as Open] Makes
+    // port n the open one: reused while it is open and its device is the one
+    // it was opened on, without asking the library; otherwise opened anew, as
+    // by Open. True when port n is open afterwards.
     bool Set(long n);
 
     // [any; side lock; a port listing] The number of ports, and the library's
@@ -88,6 +89,7 @@ class MidiSide {
 
     struct Port {
         long number;
+        DeviceMark device;  // what the port connected to
     };
     // Present from Init to Delete.
     struct Present {
@@ -133,7 +135,7 @@ class MidiInput : public MidiSide<RtMidiIn> {
     bool Listen(long n);
     // [any; side lock; none] One poll of port n into the caller's message:
     // port_closed when n is no longer the open port (the plug-in was shut
-    // down), so a waiting receive ends.
+    // down) or its MIDI system has gone, so a waiting receive ends.
     PollResult Poll(long n, ByteArray& message);
 };
 
@@ -144,7 +146,9 @@ class MidiOutput : public MidiSide<RtMidiOut> {
     // bytes[0, size) to the library as one message (copied; the bytes stay
     // the caller's); with size 0 it only selects the port. 0 when the library
     // took it; -1 when nothing was sent (no such port, an empty message, a
-    // message too long for the backend, a library failure).
+    // message too long for the backend, a library failure). A failed send
+    // closes the port: its device may have gone, and the next call opens it
+    // anew.
     int32_t Send(long n, const unsigned char* bytes, size_t size);
 };
 

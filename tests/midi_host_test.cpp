@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,7 +68,12 @@ class HostSession {
 
     // The line the host printed for `expression`, or "(no answer)".
     std::string Eval(const std::string& expression) {
-        host_.Send(expression + "\n");
+        Start(expression);
+        return Answer();
+    }
+    void Start(const std::string& expression) { host_.Send(expression + "\n"); }
+    // The next line the host prints, or "(no answer)".
+    std::string Answer() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
         size_t nl;
         while ((nl = host_.out.find('\n')) == std::string::npos) {
@@ -91,6 +97,16 @@ class HostSession {
 
 std::string Receive(long in, long out, const std::string& request) {
     return "Velkora_MIDIReceive ( " + std::to_string(in) + " ; " + std::to_string(out) + " ; " + Quote(request) + " )";
+}
+
+// The answer to `request` through `host`, asked again when none came: JACK
+// drops the events of a missed period.
+std::string Ask(HostSession& host, long in, long out, const std::string& request) {
+    std::string got;
+    int attempt = 0;
+    for (; attempt < 3 && got.empty(); ++attempt) got = host.Eval(Receive(in, out, request));
+    ReportRetries("the request " + request, attempt - 1);
+    return got;
 }
 
 class MidiHost : public ::testing::Test {
@@ -176,17 +192,9 @@ TEST(MidiHostSession, ARequestBringsTheSynthsDump) {
     ASSERT_TRUE(witness.WaitFor(1)) << "the synth's echo never went out";
     const long in = host.Port("in", synth.out_port());
     ASSERT_GE(in, 0);
-    // Asked again when no answer came: JACK drops the events of a missed period.
-    auto answer = [&](const std::string& request) {
-        std::string got;
-        int attempt = 0;
-        for (; attempt < 3 && got.empty(); ++attempt) got = host.Eval(Receive(in, out, request));
-        ReportRetries("the request " + request, attempt - 1);
-        return got;
-    };
     // Opens the input port; the open output port is reused, whatever its number names now.
-    EXPECT_EQ(answer("144,60,101"), "144,60,101");
-    EXPECT_EQ(answer("240,67,32,0,247"), SynthDump());
+    EXPECT_EQ(Ask(host, in, out, "144,60,101"), "144,60,101");
+    EXPECT_EQ(Ask(host, in, out, "240,67,32,0,247"), SynthDump());
     EXPECT_EQ(synth.NextLine(), "144,60,101");
     EXPECT_EQ(synth.NextLine(kPatience, "144,60,101"), "240,67,32,0,247");
 }
@@ -227,6 +235,36 @@ TEST(MidiHostSession, WhenTheServerGoesSendsGiveMinusOneAndANewServerIsFound) {
     const long out = host.Port("out", synth.in_port());
     ASSERT_GE(out, 0);
     EXPECT_EQ(DeliverThroughHost(host, synth, out, "144,1,1"), "144,1,1");
+}
+
+// A synthesizer switched off and on again in one session, as a user would:
+// sends while it is gone give -1; once it is back the same port numbers send
+// and receive again, with no call on another port in between. The second
+// round finds the input port open on the synth that went.
+TEST(MidiHostSession, ASynthSwitchedOffAndOnIsFoundAgain) {
+    const std::string client = UniqueClientName("vsynth-again");
+    for (int signal : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGKILL");
+        std::unique_ptr<SynthProcess> synth(new SynthProcess({"--client", client}));
+        ASSERT_TRUE(synth->ready()) << synth->error_output();
+        HostSession host;
+        const long out = host.Port("out", synth->in_port());
+        ASSERT_EQ(out, 0);
+        ASSERT_EQ(DeliverThroughHost(host, *synth, out, "144,60,1"), "144,60,1");
+        for (int round = 0; round < 2; ++round) {
+            synth->Stop(round == 0 ? signal : SIGTERM);
+            if (round == 0) {
+                EXPECT_EQ(host.Eval("Velkora_PortCount ( \"out\" )"), "0");
+                EXPECT_EQ(host.Eval(Send(out, "144,60,2")), "-1");
+            }
+            synth.reset(new SynthProcess({"--client", client}));
+            ASSERT_TRUE(synth->ready()) << synth->error_output();
+            EXPECT_EQ(host.Eval("Velkora_PortName ( \"out\" ; 0 )"), synth->in_port());
+            EXPECT_EQ(DeliverThroughHost(host, *synth, out, "144,60,3"), "144,60,3");
+            const long in = host.Port("in", synth->out_port());
+            EXPECT_EQ(Ask(host, in, out, "240,67,32,0,247"), SynthDump()) << "round " << round;
+        }
+    }
 }
 
 TEST(MidiHostSending, WithOnlyAnInPortTheNextMessageOfTheDeviceComesBack) {

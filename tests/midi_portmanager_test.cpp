@@ -140,19 +140,23 @@ TEST_P(PortManager, NumbersThatNameNoPortOpenNothing) {
     }
 }
 
-TEST_P(PortManager, SelectingTheOpenPortAsksTheLibraryNothing) {
+TEST_P(PortManager, TheOpenPortIsReusedWhileItsDeviceStays) {
     const Side& side = GetParam();
-    std::unique_ptr<JackPeer> peer(new JackPeer);
-    const long n = PortOf(side, *peer);
+    std::unique_ptr<JackPeer> first(new JackPeer("first")), second(new JackPeer("second"));
+    const long n = PortOf(side, *second);
     ASSERT_TRUE(side.set(n));
-    ASSERT_TRUE(side.port());
-    peer.reset();  // the device goes away
-    // An open of n would fail now, so a kept flag shows that none was tried.
+    first.reset();  // the graph changes; the device behind n stays
+    SettleJack();
+    // An open of n would fail now, so a kept port shows that none was tried.
     ASSERT_GE(n, CountPorts(side.type));
     EXPECT_TRUE(side.set(n));
-    EXPECT_TRUE(side.port());
     EXPECT_EQ(side.port(), n);
-    EXPECT_TRUE(side.library_port_open());
+    EXPECT_TRUE(Delivers(side, *second));
+    second.reset();  // now the device goes
+    SettleJack();
+    EXPECT_FALSE(side.set(n));
+    EXPECT_EQ(side.port(), std::nullopt);
+    EXPECT_FALSE(side.library_port_open());
 }
 
 TEST_P(PortManager, SwitchingToAMissingPortClosesTheOpenOne) {
