@@ -2,6 +2,7 @@
 // plug-in, talking to a running velkora-synth on the test's JACK server.
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -71,7 +72,10 @@ class HostSession {
         Start(expression);
         return Answer();
     }
-    void Start(const std::string& expression) { host_.Send(expression + "\n"); }
+    void Start(const std::string& expression) {
+        host_.Send(expression + "\n");
+        host_.Exchange(0);  // written now, not at the next read
+    }
     // The next line the host prints, or "(no answer)".
     std::string Answer() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
@@ -199,9 +203,16 @@ TEST(MidiHostSession, ARequestBringsTheSynthsDump) {
     EXPECT_EQ(synth.NextLine(kPatience, "144,60,101"), "240,67,32,0,247");
 }
 
-// A JACK server of its own that goes away while the session's output port is
-// open: sends give -1 (the library alone reports them sent, then spins for
-// ever once its buffer is full), and a server started again is found.
+// Whether jack_lsp, run with `env`, shows `port` connected to anything.
+bool Connected(const std::string& port, const std::vector<std::string>& env) {
+    const ProcessResult run = RunProcess({"jack_lsp", "-c", port}, "", 10, env);
+    return run.out.find("\n   ") != std::string::npos;
+}
+
+// A JACK server of its own that goes away while the session's ports are open:
+// a waiting receive ends at its next poll, sends give -1 (the library alone
+// reports them sent, then spins for ever once its buffer is full), the synth
+// still ends on SIGTERM and SIGINT, and a server started again is found.
 TEST(MidiHostSession, WhenTheServerGoesSendsGiveMinusOneAndANewServerIsFound) {
     const std::string server = std::string(std::getenv("JACK_DEFAULT_SERVER")) + "-gone";
     const std::vector<std::string> env = {"JACK_DEFAULT_SERVER=" + server};
@@ -216,18 +227,38 @@ TEST(MidiHostSession, WhenTheServerGoesSendsGiveMinusOneAndANewServerIsFound) {
     HostSession host(env);
     const std::string big = ValueList(SysEx(16000));
     {
-        SynthProcess synth({}, env);
+        SynthProcess synth({}, env), idle({}, env);
         ASSERT_TRUE(synth.ready()) << synth.error_output();
+        ASSERT_TRUE(idle.ready()) << idle.error_output();
         const long out = host.Port("out", synth.in_port());
         ASSERT_GE(out, 0);
         ASSERT_EQ(DeliverThroughHost(host, synth, out, "144,60,100"), "144,60,100");
+        const long in = host.Port("in", synth.out_port());
+        ASSERT_GE(in, 0);
+        host.Start("Velkora_MIDIReceive ( " + std::to_string(in) + " )");
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (!Connected(synth.out_port(), env) && std::chrono::steady_clock::now() < deadline) {
+        }
+        ASSERT_TRUE(Connected(synth.out_port(), env)) << "the receive never opened its port";
+        const auto stop = std::chrono::steady_clock::now();
         ASSERT_EQ(rig("stop"), 0);
+        const auto stopped = std::chrono::steady_clock::now();
+        EXPECT_EQ(host.Answer(), "");
+        const auto ms = [](std::chrono::steady_clock::duration d) {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+        };
+        std::printf("the receive ended %lld ms after the stop began, %lld ms after it ended\n",
+                    static_cast<long long>(ms(std::chrono::steady_clock::now() - stop)),
+                    static_cast<long long>(ms(std::chrono::steady_clock::now() - stopped)));
+        EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(2)) << "the receive waited on";
         // The first may go out before the news of the server's end arrives.
         const std::string first = host.Eval(Send(out, big));
         EXPECT_TRUE(first == "0" || first == "-1") << first;
         ASSERT_EQ(host.Eval(Send(out, big)), "-1");
         EXPECT_EQ(host.Eval(Send(out, big)), "-1");
         EXPECT_EQ(host.Eval("Velkora_PortCount ( \"out\" )"), "0");
+        EXPECT_TRUE(synth.EndsOn(SIGTERM, std::chrono::seconds(3))) << "the synth ignored SIGTERM";
+        EXPECT_TRUE(idle.EndsOn(SIGINT, std::chrono::seconds(3))) << "the synth ignored SIGINT";
     }
     ASSERT_EQ(rig("start"), 0);
     SynthProcess synth({}, env);

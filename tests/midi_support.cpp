@@ -113,6 +113,15 @@ int SynthProcess::Stop(int signal) {
     return status;
 }
 
+bool SynthProcess::EndsOn(int signal, std::chrono::milliseconds patience) {
+    if (child_->pid() > 0) kill(static_cast<pid_t>(child_->pid()), signal);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() < deadline) ended = !child_->Exchange(50);
+    Stop(SIGKILL);  // reaps it
+    return ended;
+}
+
 // ---- settling the JACK graph ----------------------------------------------------
 
 namespace {

@@ -66,6 +66,9 @@ class SynthProcess {
     // Sends `signal` (unless it has ended already), then gives its exit
     // status (128 + signal when a signal ended it).
     int Stop(int signal = SIGTERM);
+    // Sends `signal` and gives whether that ended it within `patience`; one
+    // that did not end is killed.
+    bool EndsOn(int signal, std::chrono::milliseconds patience);
 
   private:
     std::unique_ptr<ChildProcess> child_;
