@@ -123,16 +123,23 @@ DeviceMark MarkDevice(bool watching, const std::string& peer) {
     return mark;
 }
 
-void NoteConnected(DeviceMark& mark) {
-    if (mark.peer.empty()) return;
-    std::lock_guard<std::mutex> hold(watch_lock);
-    const jack_port_t* port =
-        watcher != nullptr && !watcher_lost.load() ? jack_port_by_name(watcher, mark.peer.c_str()) : nullptr;
-    if (port == nullptr) return;
+// Our connection is the one the peer has gained since the mark. A new
+// connection may show in the graph only from the server's next cycle, so this is
+// tried again on later checks until it is found.
+void FindOurs(DeviceMark& mark, const jack_port_t* port) {
+    if (!mark.ours.empty()) return;
     for (const std::string& name : ConnectionsOf(port)) {
         if (std::find(mark.peer_had.begin(), mark.peer_had.end(), name) == mark.peer_had.end()) mark.ours = name;
     }
-    mark.peer_had.clear();
+    if (!mark.ours.empty()) mark.peer_had.clear();
+}
+
+void NoteConnected(DeviceMark& mark) {
+    if (mark.peer.empty()) return;
+    std::lock_guard<std::mutex> hold(watch_lock);
+    if (watcher == nullptr || watcher_lost.load()) return;
+    const jack_port_t* port = jack_port_by_name(watcher, mark.peer.c_str());
+    if (port != nullptr) FindOurs(mark, port);
 }
 
 bool DeviceStillThere(DeviceMark& mark) {
@@ -142,6 +149,7 @@ bool DeviceStillThere(DeviceMark& mark) {
     if (watcher == nullptr || watcher_lost.load()) return false;
     const jack_port_t* port = jack_port_by_name(watcher, mark.peer.c_str());
     if (port == nullptr) return false;
+    FindOurs(mark, port);
     const bool connected =
         mark.ours.empty() ? jack_port_connected(port) > 0 : jack_port_connected_to(port, mark.ours.c_str()) != 0;
     if (connected) mark.graph_seen = now;
