@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -269,17 +270,24 @@ TEST_F(MidiFunctions, AMessageQueuedBeforeTheCallIsDrained) {
     SetReceiveTiming(1, std::chrono::milliseconds(1));
     ASSERT_EQ(Receive({in}), "");  // leaves the port open; whatever arrives now queues
     SetReceiveTiming(kPolls, kPause);
-    // A witness hears what our input hears, in the same period; once it has
-    // heard a second note sent after the first, our input has queued the first.
-    JackPeer witness("witness");
+    // A witness hears what our input hears, in the same period. Once it has
+    // heard the note, then a tick from another peer, then a second tick, a
+    // whole period has passed since the last copy of the note reached our input.
+    JackPeer witness("witness"), ticker("ticker");
     ASSERT_TRUE(witness.Connect(peer.out_port(), witness.in_port()));
-    for (int sends = 0; sends < 50 && !witness.WaitFor(1, std::chrono::milliseconds(200)); ++sends) {
-        peer.Send({144, 60, 1});  // until the witness's new connection is live
-    }
-    const size_t heard = witness.ReceivedCount();
-    ASSERT_GT(heard, 0u);
-    peer.Send({144, 60, 1});
-    ASSERT_TRUE(witness.WaitFor(heard + 1));
+    ASSERT_TRUE(witness.Connect(ticker.out_port(), witness.in_port()));
+    const auto send_until_heard = [&](JackPeer& from, const Bytes& message) {
+        for (int sends = 0; sends < 50; ++sends) {  // until the new connection is live
+            from.Send(message);
+            witness.WaitFor(witness.ReceivedCount() + 1, std::chrono::milliseconds(200));
+            const std::vector<Bytes> got = witness.Received();
+            if (std::find(got.begin(), got.end(), message) != got.end()) return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(send_until_heard(peer, {144, 60, 1}));
+    ASSERT_TRUE(send_until_heard(ticker, {144, 60, 8}));
+    ASSERT_TRUE(send_until_heard(ticker, {144, 60, 9}));
     SendWhileWaiting sender(peer, {{144, 60, 2}});
     EXPECT_EQ(Receive({in}), "144,60,2");
 }
