@@ -1,6 +1,7 @@
 // The MIDI port manager: one object per direction, each owning its RtMidi
 // object, its lock, its state and its open port. The process has one of each
-// (MidiIn(), MidiOut()); they exist from the plug-in's start to its end.
+// (MidiIn(), MidiOut(), made on first use); each holds its library object
+// from start-up (Init) to shut-down (Delete).
 //
 // Invariant, kept by the types: a port is open only on an existing library
 // object (the open port lives inside the object's state), and no state is
