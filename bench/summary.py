@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Pairs BM_x with BM_x_baseline in velkora-bench's JSON output and prints
 one line per pair: `x ratio=R` (ours / baseline in time, below 1 is faster),
-with both times and the target; then the lines computed from several
+with both times and the target (or, for a pair that compares unlike things,
+the line that judges it); then the lines computed from several
 benchmarks (midi_send_overhead), the allocation counts of the codec and the
 time per element of the linear-time benchmark."""
 import json
