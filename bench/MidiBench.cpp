@@ -102,10 +102,11 @@ void WatchForInterrupts(const std::string& server) {
     for (int s : {SIGINT, SIGTERM, SIGHUP}) ::signal(s, &EndServerAndDie);
 }
 
-long PortOf(RtMidiOut& out) {
-    const unsigned count = out.getPortCount();
+// The number of the synth's port among `count` ports that `name` names, or -1.
+template <typename Name>
+long PortOf(unsigned count, Name&& name) {
     for (unsigned i = 0; i < count; ++i)
-        if (out.getPortName(i) == rig.synth_port) return static_cast<long>(i);
+        if (name(i) == rig.synth_port) return static_cast<long>(i);
     return -1;
 }
 
@@ -124,10 +125,12 @@ bool StartSynth(const std::string& client) {
     return true;
 }
 
-// Waits until the synth's input port is listed (it opens within a second).
-long AwaitSynthPort(RtMidiOut& out) {
+// Waits until the plug-in's output lists the synth's input port (it opens
+// within a second).
+long AwaitSynthPort() {
+    velkora::MidiOutput& out = velkora::MidiOut();
     for (int i = 0; i < 500; ++i) {
-        const long port = PortOf(out);
+        const long port = PortOf(static_cast<unsigned>(out.Count()), [&](unsigned n) { return out.Name(n); });
         if (port >= 0) return port;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -152,16 +155,14 @@ bool SetUp() {
     }
     try {
         Init_MIDIOut();
-        {
-            std::lock_guard<std::recursive_mutex> hold(midiout_lock);
-            if (out_flag == 1) rig.port = AwaitSynthPort(*midiout);
-        }
-        if (out_flag != 1) {
+        if (velkora::MidiOut().Exists()) rig.port = AwaitSynthPort();
+        if (!velkora::MidiOut().Exists()) {
             rig.failure = "the plug-in's MIDI output object could not be created";
             return false;
         }
         rig.raw.reset(new RtMidiOut(RtMidi::UNIX_JACK, "velkora-bench-raw"));
-        if (rig.port < 0 || PortOf(*rig.raw) != rig.port) {
+        RtMidiOut& raw = *rig.raw;
+        if (rig.port < 0 || PortOf(raw.getPortCount(), [&](unsigned n) { return raw.getPortName(n); }) != rig.port) {
             rig.failure = "the synth's port " + rig.synth_port + " is not listed the same way by both output objects";
             return false;
         }

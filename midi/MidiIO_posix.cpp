@@ -6,6 +6,8 @@
 #include <csignal>
 #include <ctime>
 
+namespace velkora {
+
 namespace {
 
 struct sigaction host_handler {};
@@ -31,3 +33,7 @@ void Pause(std::chrono::milliseconds pause, const std::atomic<bool>& done) {
         if (done.load()) return;
     }
 }
+
+void PrepareInput(RtMidiIn&) {}
+
+}  // namespace velkora

@@ -2,8 +2,10 @@
 // plug-in, talking to a running velkora-synth on the test's JACK server.
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,7 +69,15 @@ class HostSession {
 
     // The line the host printed for `expression`, or "(no answer)".
     std::string Eval(const std::string& expression) {
+        Start(expression);
+        return Answer();
+    }
+    void Start(const std::string& expression) {
         host_.Send(expression + "\n");
+        host_.Exchange(0);  // written now, not at the next read
+    }
+    // The next line the host prints, or "(no answer)".
+    std::string Answer() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
         size_t nl;
         while ((nl = host_.out.find('\n')) == std::string::npos) {
@@ -91,6 +101,16 @@ class HostSession {
 
 std::string Receive(long in, long out, const std::string& request) {
     return "Velkora_MIDIReceive ( " + std::to_string(in) + " ; " + std::to_string(out) + " ; " + Quote(request) + " )";
+}
+
+// The answer to `request` through `host`, asked again when none came: JACK
+// drops the events of a missed period.
+std::string Ask(HostSession& host, long in, long out, const std::string& request) {
+    std::string got;
+    int attempt = 0;
+    for (; attempt < 3 && got.empty(); ++attempt) got = host.Eval(Receive(in, out, request));
+    ReportRetries("the request " + request, attempt - 1);
+    return got;
 }
 
 class MidiHost : public ::testing::Test {
@@ -164,31 +184,35 @@ TEST(MidiHostSession, ARequestBringsTheSynthsDump) {
     // port of the other kind is open, as a careful script does.
     SynthProcess synth({"--echo"});
     ASSERT_TRUE(synth.ready()) << synth.error_output();
+    // Its echo must have gone out before the input port opens, or the receive
+    // below could take it: a witness waits for it.
+    JackPeer witness("witness");
+    ASSERT_TRUE(witness.Connect(synth.out_port(), witness.in_port()));
+    SettleJack();  // the witness's connection is live
     HostSession host;
     const long out = host.Port("out", synth.in_port());
     ASSERT_GE(out, 0);
     ASSERT_EQ(DeliverThroughHost(host, synth, out, "144,60,100"), "144,60,100");
-    // Its echo must have gone nowhere before the input port opens, or the
-    // receive below could take it; a sanitizer build's synth is slow.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(witness.WaitFor(1)) << "the synth's echo never went out";
     const long in = host.Port("in", synth.out_port());
     ASSERT_GE(in, 0);
-    // Asked again when no answer came: JACK drops the events of a missed period.
-    auto answer = [&](const std::string& request) {
-        std::string got;
-        for (int attempt = 0; attempt < 3 && got.empty(); ++attempt) got = host.Eval(Receive(in, out, request));
-        return got;
-    };
     // Opens the input port; the open output port is reused, whatever its number names now.
-    EXPECT_EQ(answer("144,60,101"), "144,60,101");
-    EXPECT_EQ(answer("240,67,32,0,247"), SynthDump());
+    EXPECT_EQ(Ask(host, in, out, "144,60,101"), "144,60,101");
+    EXPECT_EQ(Ask(host, in, out, "240,67,32,0,247"), SynthDump());
     EXPECT_EQ(synth.NextLine(), "144,60,101");
     EXPECT_EQ(synth.NextLine(kPatience, "144,60,101"), "240,67,32,0,247");
 }
 
-// A JACK server of its own that goes away while the session's output port is
-// open: sends give -1 (the library alone reports them sent, then spins for
-// ever once its buffer is full), and a server started again is found.
+// Whether jack_lsp, run with `env`, shows `port` connected to anything.
+bool Connected(const std::string& port, const std::vector<std::string>& env) {
+    const ProcessResult run = RunProcess({"jack_lsp", "-c", port}, "", 10, env);
+    return run.out.find("\n   ") != std::string::npos;
+}
+
+// A JACK server of its own that goes away while the session's ports are open:
+// a waiting receive ends at its next poll, sends give -1 (the library alone
+// reports them sent, then spins for ever once its buffer is full), the synth
+// still ends on SIGTERM and SIGINT, and a server started again is found.
 TEST(MidiHostSession, WhenTheServerGoesSendsGiveMinusOneAndANewServerIsFound) {
     const std::string server = std::string(std::getenv("JACK_DEFAULT_SERVER")) + "-gone";
     const std::vector<std::string> env = {"JACK_DEFAULT_SERVER=" + server};
@@ -203,18 +227,38 @@ TEST(MidiHostSession, WhenTheServerGoesSendsGiveMinusOneAndANewServerIsFound) {
     HostSession host(env);
     const std::string big = ValueList(SysEx(16000));
     {
-        SynthProcess synth({}, env);
+        SynthProcess synth({}, env), idle({}, env);
         ASSERT_TRUE(synth.ready()) << synth.error_output();
+        ASSERT_TRUE(idle.ready()) << idle.error_output();
         const long out = host.Port("out", synth.in_port());
         ASSERT_GE(out, 0);
         ASSERT_EQ(DeliverThroughHost(host, synth, out, "144,60,100"), "144,60,100");
+        const long in = host.Port("in", synth.out_port());
+        ASSERT_GE(in, 0);
+        host.Start("Velkora_MIDIReceive ( " + std::to_string(in) + " )");
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (!Connected(synth.out_port(), env) && std::chrono::steady_clock::now() < deadline) {
+        }
+        ASSERT_TRUE(Connected(synth.out_port(), env)) << "the receive never opened its port";
+        const auto stop = std::chrono::steady_clock::now();
         ASSERT_EQ(rig("stop"), 0);
+        const auto stopped = std::chrono::steady_clock::now();
+        EXPECT_EQ(host.Answer(), "");
+        const auto ms = [](std::chrono::steady_clock::duration d) {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+        };
+        std::printf("the receive ended %lld ms after the stop began, %lld ms after it ended\n",
+                    static_cast<long long>(ms(std::chrono::steady_clock::now() - stop)),
+                    static_cast<long long>(ms(std::chrono::steady_clock::now() - stopped)));
+        EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(2)) << "the receive waited on";
         // The first may go out before the news of the server's end arrives.
         const std::string first = host.Eval(Send(out, big));
         EXPECT_TRUE(first == "0" || first == "-1") << first;
         ASSERT_EQ(host.Eval(Send(out, big)), "-1");
         EXPECT_EQ(host.Eval(Send(out, big)), "-1");
         EXPECT_EQ(host.Eval("Velkora_PortCount ( \"out\" )"), "0");
+        EXPECT_TRUE(synth.EndsOn(SIGTERM, std::chrono::seconds(3))) << "the synth ignored SIGTERM";
+        EXPECT_TRUE(idle.EndsOn(SIGINT, std::chrono::seconds(3))) << "the synth ignored SIGINT";
     }
     ASSERT_EQ(rig("start"), 0);
     SynthProcess synth({}, env);
@@ -222,6 +266,36 @@ TEST(MidiHostSession, WhenTheServerGoesSendsGiveMinusOneAndANewServerIsFound) {
     const long out = host.Port("out", synth.in_port());
     ASSERT_GE(out, 0);
     EXPECT_EQ(DeliverThroughHost(host, synth, out, "144,1,1"), "144,1,1");
+}
+
+// A synthesizer switched off and on again in one session, as a user would:
+// sends while it is gone give -1; once it is back the same port numbers send
+// and receive again, with no call on another port in between. The second
+// round finds the input port open on the synth that went.
+TEST(MidiHostSession, ASynthSwitchedOffAndOnIsFoundAgain) {
+    const std::string client = UniqueClientName("vsynth-again");
+    for (int signal : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGKILL");
+        std::unique_ptr<SynthProcess> synth(new SynthProcess({"--client", client}));
+        ASSERT_TRUE(synth->ready()) << synth->error_output();
+        HostSession host;
+        const long out = host.Port("out", synth->in_port());
+        ASSERT_EQ(out, 0);
+        ASSERT_EQ(DeliverThroughHost(host, *synth, out, "144,60,1"), "144,60,1");
+        for (int round = 0; round < 2; ++round) {
+            synth->Stop(round == 0 ? signal : SIGTERM);
+            if (round == 0) {
+                EXPECT_EQ(host.Eval("Velkora_PortCount ( \"out\" )"), "0");
+                EXPECT_EQ(host.Eval(Send(out, "144,60,2")), "-1");
+            }
+            synth.reset(new SynthProcess({"--client", client}));
+            ASSERT_TRUE(synth->ready()) << synth->error_output();
+            EXPECT_EQ(host.Eval("Velkora_PortName ( \"out\" ; 0 )"), synth->in_port());
+            EXPECT_EQ(DeliverThroughHost(host, *synth, out, "144,60,3"), "144,60,3");
+            const long in = host.Port("in", synth->out_port());
+            EXPECT_EQ(Ask(host, in, out, "240,67,32,0,247"), SynthDump()) << "round " << round;
+        }
+    }
 }
 
 TEST(MidiHostSending, WithOnlyAnInPortTheNextMessageOfTheDeviceComesBack) {

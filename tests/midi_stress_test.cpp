@@ -46,6 +46,8 @@ extern "C" __attribute__((visibility("default"))) const char* __tsan_default_opt
 
 namespace {
 
+using velkora::SetReceiveTiming;
+
 // Counts the periods the JACK server misses while it lives. In a missed
 // period a late client may still be writing an event that the next client
 // already reads, so events torn then are the server's doing, not ours.
@@ -172,10 +174,9 @@ class MidiStress : public ::testing::Test {
 TEST_F(MidiStress, EightCallersAndStringRequestsNeverMixAnswers) {
     JackPeer peer("stress-peer");
     const long in = FindPort("in", peer.out_port());
-    ASSERT_TRUE(Set_InPort(in));  // our input port joins the output list first
+    ASSERT_TRUE(velkora::MidiIn().Set(in));  // our input port joins the output list first
     const long out = FindPort("out", peer.in_port());
-    ASSERT_TRUE(Set_OutPort(out));
-    ASSERT_EQ(outport_flag, 1);
+    ASSERT_TRUE(velkora::MidiOut().Set(out));
     SetReceiveTiming(20, std::chrono::milliseconds(2));
     // The host library sets itself up on first use; do that here, before the
     // threads, as a host would long before any calculation runs.
@@ -266,8 +267,9 @@ TEST_F(MidiStress, EightCallersAndStringRequestsNeverMixAnswers) {
     joined.store(true);
     watchdog.join();
 
-    // Once the senders' last messages have left, a marker closes the stream.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // A marker closes the stream: the senders have returned, and the output
+    // hands messages to JACK in the order they were sent, so nothing of
+    // theirs can come after it.
     ASSERT_EQ(CallFunction(Velkora_MIDISend, {out, ValueList(kMarker)}), "0");
     // A JACK server that misses periods (a slow sanitizer build) may drop an
     // event, the marker too: send it again each second until one arrives.

@@ -5,14 +5,23 @@
 #include <jack/midiport.h>
 
 #include <atomic>
+#include <cstdio>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "midi/MidiIO.h"
 #include "TestSupport.h"
+
+void ReportRetries(const std::string& what, int retries) {
+    if (retries == 0) return;
+    std::printf("retried %d time(s): %s\n", retries, what.c_str());
+    ::testing::Test::RecordProperty("retried " + what, retries);
+}
 
 std::string UniqueClientName(const std::string& stem) {
     static std::atomic<int> counter{0};
@@ -89,8 +98,11 @@ std::string SynthProcess::Deliver(const std::function<void()>& send, const std::
     for (int attempt = 0; attempt < 5; ++attempt) {
         send();
         const std::string line = NextLine(std::chrono::seconds(2), repeat);
-        if (!line.empty()) return line;
+        if (line.empty()) continue;
+        ReportRetries("a send until the synth heard it", attempt);
+        return line;
     }
+    ReportRetries("a send until the synth heard it (never)", 4);
     return "";
 }
 
@@ -99,6 +111,15 @@ int SynthProcess::Stop(int signal) {
     const int status = child_->Stop(signal);
     if (was_running) SettleJack();  // it closed its clients
     return status;
+}
+
+bool SynthProcess::EndsOn(int signal, std::chrono::milliseconds patience) {
+    if (child_->pid() > 0) kill(static_cast<pid_t>(child_->pid()), signal);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() < deadline) ended = !child_->Exchange(50);
+    Stop(SIGKILL);  // reaps it
+    return ended;
 }
 
 // ---- settling the JACK graph ----------------------------------------------------

@@ -26,6 +26,11 @@ typedef std::vector<unsigned char> Bytes;
 // a broken peer ever waits this long.
 const std::chrono::milliseconds kPatience(10000);
 
+// Reports, in the test's output and its XML record, that `what` had to be
+// done again `retries` times (JACK drops the events of a missed period);
+// nothing when it was not. Repeats that grow show a slow machine or a fault.
+void ReportRetries(const std::string& what, int retries);
+
 // A client name no other test or run of this binary uses.
 std::string UniqueClientName(const std::string& stem);
 
@@ -62,6 +67,9 @@ class SynthProcess {
     // Sends `signal` (unless it has ended already), then gives its exit
     // status (128 + signal when a signal ended it).
     int Stop(int signal = SIGTERM);
+    // Sends `signal` and gives whether that ended it within `patience`; one
+    // that did not end is killed.
+    bool EndsOn(int signal, std::chrono::milliseconds patience);
 
   private:
     std::unique_ptr<ChildProcess> child_;

@@ -16,6 +16,12 @@
 
 namespace {
 
+// Sides that exist and ports open on them: 0 once the plug-in is shut down.
+int MidiInUse() {
+    return velkora::MidiIn().Exists() + velkora::MidiOut().Exists() + velkora::MidiIn().OpenPort().has_value() +
+           velkora::MidiOut().OpenPort().has_value();
+}
+
 // "+n" registered, "!n" refused, "-n" unregistered.
 std::string Log() {
     std::string s;
@@ -68,12 +74,12 @@ TEST_F(Lifecycle, InterfaceVersionDecidesInit) {
             EXPECT_EQ(fmx::FMH_Registry_Count(), 14u);
         } else {
             EXPECT_EQ(Log(), "") << "version " << row.version;
-            EXPECT_EQ(in_flag, 0);
-            EXPECT_EQ(out_flag, 0);
+            EXPECT_FALSE(velkora::MidiIn().Exists());
+            EXPECT_FALSE(velkora::MidiOut().Exists());
         }
         SendMessage(kFMXT_Shutdown);
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u);
-        EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0);
+        EXPECT_EQ(MidiInUse(), 0);
     }
 }
 
@@ -85,8 +91,8 @@ TEST_F(Lifecycle, RefusedRegistrationRollsBackInReverseOrder) {
         std::string expected = Up("+", k - 1) + "!" + std::to_string(k) + " " + Down("-", k - 1);
         EXPECT_EQ(Log(), expected) << "refusal at " << k;
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u);
-        EXPECT_EQ(in_flag, 0);
-        EXPECT_EQ(out_flag, 0);
+        EXPECT_FALSE(velkora::MidiIn().Exists());
+        EXPECT_FALSE(velkora::MidiOut().Exists());
     }
 }
 
@@ -96,7 +102,7 @@ TEST_F(Lifecycle, HostFailureDuringRegistrationIsAFailedStartNotACrash) {
         fmx::FMH_Hook_FailCall("FM_ExprEnv_RegisterExternalFunction", 3, code);
         EXPECT_EQ(SendMessage(kFMXT_Init), -2) << "code " << code;
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u) << "code " << code;
-        EXPECT_EQ(in_flag + out_flag, 0);
+        EXPECT_EQ(MidiInUse(), 0);
     }
 }
 
@@ -105,24 +111,24 @@ TEST_F(Lifecycle, HostFailureDuringShutdownStillStopsTheMidiSide) {
         ASSERT_EQ(SendMessage(kFMXT_Init), 55);
         fmx::FMH_Hook_FailCall("FM_QuadChar_Constructor2", 1, code);
         SendMessage(kFMXT_Shutdown);
-        EXPECT_EQ(in_flag + out_flag, 0) << "code " << code;
+        EXPECT_EQ(MidiInUse(), 0) << "code " << code;
     }
 }
 
 TEST_F(Lifecycle, StartedPluginHasBothMidiObjects) {
     ASSERT_EQ(SendMessage(kFMXT_Init), 55);
-    EXPECT_EQ(in_flag, 1);
-    EXPECT_EQ(out_flag, 1);
+    EXPECT_TRUE(velkora::MidiIn().Exists());
+    EXPECT_TRUE(velkora::MidiOut().Exists());
     SendMessage(kFMXT_Shutdown);
     EXPECT_EQ(Log(), Up("+", 14) + Down("-", 14));
-    EXPECT_EQ(in_flag + out_flag, 0);
+    EXPECT_EQ(MidiInUse(), 0);
 }
 
 TEST_F(Lifecycle, ShutdownWithoutInitStillUnregistersEverything) {
     SendMessage(kFMXT_Shutdown);
     EXPECT_EQ(Log(), Down("-", 14));
     SendMessage(kFMXT_Shutdown);  // and again: nothing left to destroy, nothing breaks
-    EXPECT_EQ(in_flag + out_flag, 0);
+    EXPECT_EQ(MidiInUse(), 0);
 }
 
 TEST_F(Lifecycle, OtherSelectorsChangeNothing) {

@@ -23,6 +23,8 @@
 
 namespace {
 
+using velkora::SetReceiveTiming;
+
 using reliability::Arg;
 using reliability::Outcome;
 

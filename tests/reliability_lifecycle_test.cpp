@@ -17,6 +17,15 @@
 
 namespace {
 
+using velkora::ReceivePollCount;
+using velkora::SetReceiveTiming;
+
+// Sides that exist and ports open on them: 0 once the plug-in is shut down.
+int MidiInUse() {
+    return velkora::MidiIn().Exists() + velkora::MidiOut().Exists() + velkora::MidiIn().OpenPort().has_value() +
+           velkora::MidiOut().OpenPort().has_value();
+}
+
 using reliability::Arg;
 using reliability::Outcome;
 
@@ -46,16 +55,16 @@ class Lifecycle : public ::testing::Test {
     // on the peer's output.
     static void Round(JackPeer& peer, int round) {
         ASSERT_EQ(SendInit(), 55) << "round " << round;
-        ASSERT_EQ(in_flag, 1) << "round " << round;
-        ASSERT_EQ(out_flag, 1) << "round " << round;
-        EXPECT_EQ(inport_flag, 0) << "round " << round << ": an input port survived the restart";
-        EXPECT_EQ(outport_flag, 0) << "round " << round << ": an output port survived the restart";
+        ASSERT_TRUE(velkora::MidiIn().Exists()) << "round " << round;
+        ASSERT_TRUE(velkora::MidiOut().Exists()) << "round " << round;
+        EXPECT_FALSE(velkora::MidiIn().OpenPort()) << "round " << round << ": an input port survived the restart";
+        EXPECT_FALSE(velkora::MidiOut().OpenPort()) << "round " << round << ": an output port survived the restart";
 
         const long out = FindPort("out", peer.in_port());
         ASSERT_GE(out, 0) << "round " << round;
         const size_t heard = peer.ReceivedCount();
         EXPECT_EQ(CallOk("Velkora_MIDISend", {double(out), "144,60,100"}), "0") << "round " << round;
-        EXPECT_EQ(outport_flag, 1) << "round " << round << ": the first send did not open the port";
+        EXPECT_TRUE(velkora::MidiOut().OpenPort()) << "round " << round << ": the first send did not open the port";
         // JACK makes the new connection in a later cycle and drops what was
         // written before it: the first note may be lost, a later one is not.
         bool arrived = peer.WaitFor(heard + 1, std::chrono::milliseconds(500));
@@ -68,13 +77,13 @@ class Lifecycle : public ::testing::Test {
         const long in = FindPort("in", peer.out_port());
         ASSERT_GE(in, 0) << "round " << round;
         EXPECT_EQ(CallOk("Velkora_MIDIReceive", {double(in), double(out), "240,67,32,0,247"}), "") << "round " << round;
-        EXPECT_EQ(inport_flag, 1) << "round " << round;
+        EXPECT_TRUE(velkora::MidiIn().OpenPort()) << "round " << round;
         EXPECT_EQ(CallOk("Velkora_NumToHex", {"255,10,0"}), "FF,0A,00") << "round " << round;
         EXPECT_NE(CallOk("Velkora_PortName", {"out", double(out)}), "") << "round " << round;
 
         SettleJack();  // the receive's new connection first reaches every client
         SendShutdown();
-        EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0) << "round " << round;
+        EXPECT_EQ(MidiInUse(), 0) << "round " << round;
         EXPECT_EQ(fmx::FMH_Registry_Count(), 0u) << "round " << round;
     }
 };
@@ -117,7 +126,7 @@ TEST_F(Lifecycle, CallsAfterShutdownAreNeutral) {
         ASSERT_NE(fns.back(), nullptr) << name;
     }
     EXPECT_EQ(reliability::Call(fns[1], {double(out), "144,60,100"}).result, "0");
-    EXPECT_EQ(outport_flag, 1);
+    EXPECT_TRUE(velkora::MidiOut().OpenPort());
     const reliability::LiveCounts live = reliability::Live();
 
     SendShutdown();
@@ -156,7 +165,7 @@ TEST_F(Lifecycle, CallsAfterShutdownAreNeutral) {
     const Outcome version = reliability::Call(fns[0], {});
     EXPECT_EQ(version.exception, Outcome::kNone);
     EXPECT_EQ(version.result, "");
-    EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0);
+    EXPECT_EQ(MidiInUse(), 0);
     EXPECT_EQ(reliability::Show(reliability::Live()), reliability::Show(live));
     SetReceiveTiming(2, std::chrono::milliseconds(1));
 }
@@ -170,7 +179,7 @@ TEST_F(Lifecycle, RepeatedMessagesAreHarmless) {
     EXPECT_TRUE(second == 55 || second == -2) << "second Init answered " << second;
     SendShutdown();
     SendShutdown();
-    EXPECT_EQ(in_flag + out_flag + inport_flag + outport_flag, 0);
+    EXPECT_EQ(MidiInUse(), 0);
     EXPECT_EQ(fmx::FMH_Registry_Count(), 0u);
     EXPECT_EQ(reliability::Show(reliability::Live()), reliability::Show(live));
     ASSERT_EQ(SendInit(), 55) << "the plug-in starts again after all that";

@@ -26,14 +26,21 @@ class Installation {
         }
     }
     std::string Path(const char* built) const { return dir_.file(fs::path(built).filename().string()); }
+    // Its byte 1 unplugs the loopback's last cable, 0 plugs it in again.
+    std::string UnplugFile() const { return dir_.file("loopback-unplugged"); }
 
   private:
     TempDir dir_;
 };
 
+const Installation& Installed() {
+    static const Installation installed;
+    return installed;
+}
+
 // One host session; one printed line per expression.
 std::vector<std::string> Session(const std::vector<std::string>& expressions) {
-    static const Installation installed;
+    const Installation& installed = Installed();
     std::string input;
     for (const std::string& e : expressions) input += e + "\n";
     const ProcessResult run =
@@ -90,6 +97,35 @@ TEST(WindowsMidi, LoopbackTable) {
             << rows[i].expression.substr(0, 60) << ": " << bytes(got[i]) << " bytes, expected "
             << bytes(rows[i].expected) << ": " << got[i].substr(0, 60);
     }
+}
+
+// A device unplugged and plugged in again during one session (the loopback's
+// cable 1, through a file the session writes): sends give -1 while it is gone;
+// once it is back the same port number sends again and what it sends
+// arrives, with no MIDI call on another port in between.
+TEST(WindowsMidi, UnplugAndReplug) {
+    std::string path = Installed().UnplugFile();
+    for (size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2) path.insert(at, "\\");
+    const std::string unplug = "Velkora_SysexWrite(\"1\"; \"" + path + "\")";
+    const std::string replug = "Velkora_SysexWrite(\"0\"; \"" + path + "\")";
+    const struct {
+        std::string expression;
+        std::string expected;
+    } rows[] = {
+        {"Velkora_MIDISend(1; \"144,60,1\")", "0"},
+        {unplug, "1"},
+        {"Velkora_PortCount(\"out\")", "1"},
+        {"Velkora_MIDISend(1; \"144,60,2\")", "-1"},  // on the stale handle
+        {"Velkora_MIDISend(1; \"144,60,2\")", "-1"},  // no such port now
+        {replug, "1"},
+        {"Velkora_MIDISend(1; \"144,60,3\")", "0"},
+        {Receive(1, 1, "144,60,4"), "144,60,4"},
+    };
+    std::vector<std::string> expressions;
+    for (const auto& r : rows) expressions.push_back(r.expression);
+    const std::vector<std::string> got = Session(expressions);
+    fs::remove(fs::u8path(Installed().UnplugFile()));
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], rows[i].expected) << rows[i].expression;
 }
 
 // Waits that end with nothing: timing clock, time code and active sensing

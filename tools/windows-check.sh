@@ -30,7 +30,7 @@ flags=(-std=c++17 -Wall -Wextra -Werror -D__WINDOWS_MM__ -DUNICODE -D_UNICODE -D
 count=0
 for src in "$root"/plugin/*.cpp "$root"/values/*.cpp "$root"/midi/*.cpp "$root"/functions/*.cpp; do
   [ -e "$src" ] || continue
-  case "$src" in *_posix.cpp | *Linux.cpp) continue ;; esac  # the other platforms' files
+  case "$src" in *_posix.cpp | *_linux.cpp) continue ;; esac  # the other platforms' files
   "$cxx" "${flags[@]}" -c "$src" -o "$out/$(basename "$src").o"
   count=$((count + 1))
 done

@@ -12,7 +12,4 @@ typedef std::vector<unsigned char> ByteArray;
 
 }  // namespace velkora
 
-// The MIDI side's operations are declared outside the namespace still.
-using velkora::ByteArray;
-
 #endif

@@ -222,6 +222,7 @@ class JackPort {
         input_ = input;
         port_ = jack_port_register(client_, port.c_str(), JACK_DEFAULT_MIDI_TYPE,
                                    input ? JackPortIsInput : JackPortIsOutput, 0);
+        jack_on_shutdown(client_, &ServerGone, this);
         if (port_ == nullptr || jack_set_process_callback(client_, &Process, this) != 0 ||
             jack_activate(client_) != 0) {
             error = "cannot open the JACK port " + client + ":" + port;
@@ -231,7 +232,10 @@ class JackPort {
     }
 
     ~JackPort() {
-        if (client_ == nullptr) return;
+        // With its server gone the process callback never runs again, and
+        // closing the client would wait for the server: the process ends
+        // without it.
+        if (client_ == nullptr || server_gone_.load()) return;
         stop_.store(true);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!stopped_.load() && std::chrono::steady_clock::now() < deadline) {
@@ -256,6 +260,9 @@ class JackPort {
     }
 
   private:
+    // On libjack's thread, when the server has gone.
+    static void ServerGone(void* self) { static_cast<JackPort*>(self)->server_gone_.store(true); }
+
     static int Process(jack_nframes_t frames, void* self) {
         JackPort& p = *static_cast<JackPort*>(self);
         if (p.stop_.load()) {
@@ -290,6 +297,7 @@ class JackPort {
     std::deque<Bytes> queue_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> stopped_{false};
+    std::atomic<bool> server_gone_{false};
 };
 
 // The synthesizer proper: two JACK ports and a polling loop on the main

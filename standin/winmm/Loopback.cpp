@@ -5,6 +5,14 @@
 // one after another (one MIM_LONGDATA per buffer); with no buffer queued the
 // rest of a message is lost, as with a real driver. Short messages go out as
 // MIM_DATA. No other WinMM function exists here.
+//
+// A test can unplug the last cable and plug it in again through a file beside
+// this library, loopback-unplugged, which a session can write itself
+// (Velkora_SysexWrite): while it holds the byte 1, that cable's device is
+// gone. Its ports are not counted and cannot be opened, and an output handle
+// opened before stays stale for good (its calls fail), as on Windows, where a
+// device plugged in again needs a new handle. Input handles are left as they
+// are.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -28,6 +36,7 @@ struct InPort {
     DWORD_PTR callback = 0;  // a MIDI input callback, or 0 (CALLBACK_NULL)
     DWORD_PTR instance = 0;
     DWORD startTick = 0;
+    unsigned long startSent = 0;   // sends before the start meet nobody
     std::deque<MIDIHDR*> buffers;  // queued by midiInAddBuffer, filled in order
     int busy = 0;                  // callbacks running on the delivery thread
 };
@@ -43,12 +52,18 @@ struct Arrival {
     bool isLong;
     DWORD shortMessage;
     std::string bytes;
+    unsigned long sent = 0;  // its place among all sends
 };
+
+// The cable a test can unplug, and whether it is unplugged.
+const UINT kUnpluggable = kPorts - 1;
+bool unplugged = false;
 
 SRWLOCK lock = SRWLOCK_INIT;
 CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
 InPort ins[kPorts];
 OutPort outs[kPorts];
+unsigned long sends = 0;
 std::deque<Arrival>* arrivals = nullptr;  // never freed: the thread outlives static destruction
 DWORD deliveryThread = 0;
 
@@ -58,6 +73,35 @@ struct Locked {
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
 };
+
+// The file that unplugs the cable: beside this library.
+std::wstring UnplugFile() {
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&UnplugFile), &self);
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(self, &path[0], MAX_PATH));
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"loopback-unplugged";
+}
+
+// Looks whether the test has unplugged the cable or plugged it in again (an
+// unplug makes the cable's output handle stale) and gives the number of
+// ports. Caller holds the lock.
+UINT Ports() {
+    static const std::wstring file = UnplugFile();
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    unsigned char byte = 0;
+    DWORD read = 0;
+    if (h != INVALID_HANDLE_VALUE) {
+        if (!ReadFile(h, &byte, 1, &read, nullptr)) read = 0;
+        CloseHandle(h);
+    }
+    const bool now = read == 1 && byte == 1;
+    if (now && !unplugged) outs[kUnpluggable].open = false;
+    unplugged = now;
+    return unplugged ? kPorts - 1 : kPorts;
+}
 
 InPort* In(HMIDIIN h) {
     for (UINT n = 0; n < kPorts; ++n) {
@@ -95,7 +139,9 @@ void NotifyUnlocked(InPort& port, UINT message, DWORD_PTR p1, DWORD_PTR p2) {
 
 void Deliver(Arrival& a) {
     InPort& port = ins[a.port];
-    if (!port.open || !port.started) return;  // nobody listens on that cable
+    // Nobody listens on that cable, or nobody did when it was sent (the
+    // delivery thread may come to it later).
+    if (!port.open || !port.started || a.sent < port.startSent) return;
     const DWORD_PTR stamp = GetTickCount() - port.startTick;
     if (!a.isLong) {
         NotifyUnlocked(port, MIM_DATA, a.shortMessage, stamp);
@@ -132,6 +178,7 @@ bool Send(Arrival a) {
         if (!thread) return false;
         CloseHandle(thread);
     }
+    a.sent = ++sends;
     arrivals->push_back(std::move(a));
     WakeAllConditionVariable(&changed);
     return true;
@@ -160,7 +207,10 @@ void WaitUntilIdle(InPort& port) {
 // MIDIINCAPS or MIDIOUTCAPS, wide or narrow; copies at most `size` bytes.
 template <typename Caps>
 MMRESULT FillCaps(UINT_PTR id, Caps* out, UINT size) {
-    if (id >= kPorts) return MMSYSERR_BADDEVICEID;
+    {
+        Locked hold;
+        if (id >= Ports()) return MMSYSERR_BADDEVICEID;
+    }
     if (!out) return MMSYSERR_INVALPARAM;
     Caps caps{};
     caps.wMid = 0xFFFF;  // no registered manufacturer or product
@@ -199,7 +249,10 @@ extern "C" {
 
 // ---- input -------------------------------------------------------------------------
 
-UINT WINAPI midiInGetNumDevs(void) { return kPorts; }
+UINT WINAPI midiInGetNumDevs(void) {
+    Locked hold;
+    return Ports();
+}
 
 MMRESULT WINAPI midiInGetDevCapsW(UINT_PTR id, LPMIDIINCAPSW caps, UINT size) { return FillCaps(id, caps, size); }
 
@@ -207,12 +260,13 @@ MMRESULT WINAPI midiInGetDevCapsA(UINT_PTR id, LPMIDIINCAPSA caps, UINT size) { 
 
 MMRESULT WINAPI midiInOpen(LPHMIDIIN handle, UINT id, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
     if (!handle) return MMSYSERR_INVALPARAM;
-    if (id >= kPorts) return MMSYSERR_BADDEVICEID;
     const DWORD kind = flags & CALLBACK_TYPEMASK;
     if (kind != CALLBACK_FUNCTION && kind != CALLBACK_NULL) return MMSYSERR_NOTSUPPORTED;
+    if (id >= kPorts) return MMSYSERR_BADDEVICEID;
     InPort& port = ins[id];
     {
         Locked hold;
+        if (id >= Ports()) return MMSYSERR_BADDEVICEID;
         if (port.open) return MMSYSERR_ALLOCATED;
         port = InPort();
         port.open = true;
@@ -251,7 +305,10 @@ MMRESULT WINAPI midiInStart(HMIDIIN h) {
     Locked hold;
     InPort* port = In(h);
     if (!port) return MMSYSERR_INVALHANDLE;
-    if (!port->started) port->startTick = GetTickCount();
+    if (!port->started) {
+        port->startTick = GetTickCount();
+        port->startSent = sends + 1;
+    }
     port->started = true;
     return MMSYSERR_NOERROR;
 }
@@ -294,7 +351,10 @@ MMRESULT WINAPI midiInClose(HMIDIIN h) {
 
 // ---- output ------------------------------------------------------------------------
 
-UINT WINAPI midiOutGetNumDevs(void) { return kPorts; }
+UINT WINAPI midiOutGetNumDevs(void) {
+    Locked hold;
+    return Ports();
+}
 
 MMRESULT WINAPI midiOutGetDevCapsW(UINT_PTR id, LPMIDIOUTCAPSW caps, UINT size) { return FillCaps(id, caps, size); }
 
@@ -302,12 +362,13 @@ MMRESULT WINAPI midiOutGetDevCapsA(UINT_PTR id, LPMIDIOUTCAPSA caps, UINT size) 
 
 MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT id, DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
     if (!handle) return MMSYSERR_INVALPARAM;
-    if (id >= kPorts) return MMSYSERR_BADDEVICEID;
     const DWORD kind = flags & CALLBACK_TYPEMASK;
     if (kind != CALLBACK_FUNCTION && kind != CALLBACK_NULL) return MMSYSERR_NOTSUPPORTED;
+    if (id >= kPorts) return MMSYSERR_BADDEVICEID;
     OutPort& port = outs[id];
     {
         Locked hold;
+        if (id >= Ports()) return MMSYSERR_BADDEVICEID;
         if (port.open) return MMSYSERR_ALLOCATED;
         port.open = true;
         port.callback = kind == CALLBACK_FUNCTION ? callback : 0;
@@ -353,6 +414,7 @@ MMRESULT WINAPI midiOutUnprepareHeader(HMIDIOUT h, LPMIDIHDR header, UINT size) 
 
 MMRESULT WINAPI midiOutShortMsg(HMIDIOUT h, DWORD message) {
     Locked hold;
+    Ports();
     UINT n;
     if (!Out(h, &n)) return MMSYSERR_INVALHANDLE;
     return Send(Arrival{n, false, message, std::string()}) ? MMSYSERR_NOERROR : MMSYSERR_NOMEM;
@@ -363,6 +425,7 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT h, LPMIDIHDR header, UINT size) {
     DWORD_PTR callback, instance;
     {
         Locked hold;
+        Ports();
         UINT n;
         OutPort* port = Out(h, &n);
         if (!port) return MMSYSERR_INVALHANDLE;
