@@ -6,13 +6,14 @@
 
 #include "values/Sdk.h"
 
-// The SDK declares FMExternCallProc and gFMX_ExternCallPtr (C linkage); the
-// entry point must also be visible outside the module on every platform.
-#if defined(_WIN32)
-#define VELKORA_EXPORT extern "C" __declspec(dllexport)
-#else
-#define VELKORA_EXPORT extern "C" __attribute__((visibility("default")))
+// The SDK declares FMExternCallProc and gFMX_ExternCallPtr (C linkage, and
+// exported from a Windows DLL by its FMX_ENTRYPT); elsewhere everything is
+// built hidden, so the build gives the attribute that makes the entry point
+// visible outside the module (plugin/CMakeLists.txt).
+#ifndef VELKORA_ENTRY_VISIBILITY
+#define VELKORA_ENTRY_VISIBILITY
 #endif
+#define VELKORA_EXPORT extern "C" VELKORA_ENTRY_VISIBILITY
 
 // Init, Shutdown and string requests; every other message is ignored. Called
 // on the host's thread, one message at a time; returns when the message is
