@@ -75,7 +75,11 @@ VELKORA_EXPORT void FMExternCallProc(FMX_ExternCallPtr pb) {
         }
     } catch (...) {
         if (pb->whichCall == kFMXT_Init) {
-            Shutdown();
+            try {
+                Shutdown();
+            } catch (...) {
+                // Still inside a handler: nothing may leave it either.
+            }
             gPluginInstance.store(0);
             pb->result = static_cast<FMX_PtrType>(kAnswerFailed);
         }
