@@ -81,36 +81,17 @@ struct DataVectImpl {
     std::vector<DataImpl*> items;
 };
 
-template <typename Api>
-struct ImplOf;
-template <>
-struct ImplOf<fmx::Text> {
-    using type = TextImpl;
-};
-template <>
-struct ImplOf<fmx::FixPt> {
-    using type = FixPtImpl;
-};
-template <>
-struct ImplOf<fmx::Locale> {
-    using type = LocaleImpl;
-};
-template <>
-struct ImplOf<fmx::QuadChar> {
-    using type = QuadCharImpl;
-};
-template <>
-struct ImplOf<fmx::Data> {
-    using type = DataImpl;
-};
-template <>
-struct ImplOf<fmx::DataVect> {
-    using type = DataVectImpl;
-};
-template <>
-struct ImplOf<fmx::ExprEnv> {
-    using type = ExprEnvImpl;
-};
+// One row a type: which implementation object stands behind each API class.
+// clang-format off
+template <typename Api> struct ImplOf;
+template <> struct ImplOf<fmx::Text> { using type = TextImpl; };
+template <> struct ImplOf<fmx::FixPt> { using type = FixPtImpl; };
+template <> struct ImplOf<fmx::Locale> { using type = LocaleImpl; };
+template <> struct ImplOf<fmx::QuadChar> { using type = QuadCharImpl; };
+template <> struct ImplOf<fmx::Data> { using type = DataImpl; };
+template <> struct ImplOf<fmx::DataVect> { using type = DataVectImpl; };
+template <> struct ImplOf<fmx::ExprEnv> { using type = ExprEnvImpl; };
+// clang-format on
 
 // A null object or an argument the host cannot accept: error-record code 2.
 struct BadArgument {};
